@@ -18,7 +18,7 @@ namespace pavo {
 namespace fs = std::filesystem;
 
 class AliasConfig {
-public:
+  public:
     // A configuration kept in file (host path). Nothing is read until load().
     explicit AliasConfig(fs::path file);
 
@@ -34,7 +34,8 @@ public:
     void save() const;
 
     bool exists(const std::string& name) const;
-    // The alias's parameters as NAME=value lines, PATH first. Throws kNotFound: "Alias 'X' not found".
+    // The alias's parameters as NAME=value lines, PATH first. Throws kNotFound: "Alias 'X' not
+    // found".
     std::vector<std::string> params(const std::string& name) const;
     // The PATH of an alias (logical path text). Throws kNotFound as params().
     std::string path(const std::string& name) const;
@@ -47,7 +48,7 @@ public:
     std::vector<std::string> names() const;
     const fs::path& file() const { return file_; }
 
-private:
+  private:
     struct Alias {
         std::string name;
         std::string driver;

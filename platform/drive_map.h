@@ -19,7 +19,7 @@ namespace pavo {
 namespace fs = std::filesystem;
 
 class DriveMap {
-public:
+  public:
     // A map rooted at home (host path, created on demand for drive c:).
     explicit DriveMap(fs::path home);
 
@@ -50,17 +50,19 @@ public:
     // Host path of a logical path. Absolute logical paths (with a drive letter) are mapped through
     // the drive table; a path without a drive letter is taken relative to base (a host folder,
     // the process's current folder when empty), folding ".." only within it.
-    // Existing components are resolved case-insensitively; throws kInvalidInput on an unmapped drive.
+    // Existing components are resolved case-insensitively; throws kInvalidInput on an unmapped
+    // drive.
     fs::path to_host(std::string_view logical, const fs::path& base = {}) const;
 
     // Logical form of a host path: inside a drive folder -> that drive, else z:\... .
     // A relative host path is made absolute against the current folder first.
     std::string to_logical(const fs::path& host) const;
 
-    // Finds the on-disk spelling of name inside dir (exact match first, then ASCII case-insensitive).
+    // Finds the on-disk spelling of name inside dir (exact match first, then ASCII
+    // case-insensitive).
     static std::optional<std::string> find_entry(const fs::path& dir, const std::string& name);
 
-private:
+  private:
     fs::path home_;
 };
 

@@ -1,4 +1,5 @@
-// The one error type of the project: a named kind, the project's own text, and the OS error beside it.
+// The one error type of the project: a named kind, the project's own text, and the OS error beside
+// it.
 #pragma once
 
 #include <stdexcept>
@@ -25,7 +26,7 @@ const char* error_kind_name(ErrorKind kind);
 
 // Every module throws this (or returns it as a value); what() is the text shown to the user.
 class Error : public std::runtime_error {
-public:
+  public:
     Error(ErrorKind kind, const std::string& message, int os_error = 0);
 
     ErrorKind kind() const noexcept { return kind_; }
@@ -37,7 +38,7 @@ public:
     // An I/O (or not-found, for ENOENT) error with "<what>: <strerror>" as its text.
     static Error from_errno(const std::string& what, int err);
 
-private:
+  private:
     ErrorKind kind_;
     int os_error_;
 };

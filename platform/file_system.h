@@ -1,14 +1,15 @@
-// File I/O behind one small interface, so tests can make a write fail, a disk fill up or a rename break.
+// File I/O behind one small interface, so tests can make a write fail, a disk fill up or a rename
+// break.
 //
-// Every path here is a host path (see drive_map.h for the logical <-> host mapping). Every call that
-// fails throws pavo::Error with kind kNotFound, kExists or kIO and the errno beside its text, except
-// make_directory(), which returns the errno because its callers decide whether it matters.
+// Every path here is a host path (see drive_map.h for the logical <-> host mapping). Every call
+// that fails throws pavo::Error with kind kNotFound, kExists or kIO and the errno beside its text,
+// except make_directory(), which returns the errno because its callers decide whether it matters.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 
 // An open file. Positioned reads and writes (pread/pwrite) are safe from several threads at once.
 class File {
-public:
+  public:
     virtual ~File() = default;
     // Reads up to n bytes at the current position; returns the count, 0 at the end.
     virtual std::size_t read(void* buf, std::size_t n) = 0;
@@ -41,10 +42,10 @@ public:
 };
 
 enum class OpenMode {
-    kRead,           // existing file, read only
-    kReadWrite,      // existing file, read and write
-    kCreate,         // create or truncate, write (and read)
-    kCreateNew,      // create, failing with kExists when the file exists
+    kRead,       // existing file, read only
+    kReadWrite,  // existing file, read and write
+    kCreate,     // create or truncate, write (and read)
+    kCreateNew,  // create, failing with kExists when the file exists
 };
 
 enum class EntryType { kFile, kDirectory, kSymlink, kOther, kMissing };
@@ -52,23 +53,24 @@ enum class EntryType { kFile, kDirectory, kSymlink, kOther, kMissing };
 struct FileInfo {
     EntryType type = EntryType::kMissing;
     std::uint64_t size = 0;
-    std::int64_t mtime = 0;       // seconds since the Unix epoch
+    std::int64_t mtime = 0;  // seconds since the Unix epoch
     std::int64_t atime = 0;
-    std::uint32_t mode = 0;       // permission bits
+    std::uint32_t mode = 0;  // permission bits
 };
 
 struct DirEntry {
-    std::string name;  // the component only
+    std::string name;                    // the component only
     EntryType type = EntryType::kOther;  // of the entry itself, links not followed
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     virtual std::unique_ptr<File> open(const fs::path& path, OpenMode mode,
                                        std::uint32_t permissions = 0644) = 0;
-    // Entry type and times; follow_links=false describes a link itself. A missing path gives kMissing.
+    // Entry type and times; follow_links=false describes a link itself. A missing path gives
+    // kMissing.
     virtual FileInfo stat(const fs::path& path, bool follow_links = true) = 0;
     // Names in a directory (without "." and ".."), in no particular order.
     virtual std::vector<DirEntry> list(const fs::path& dir) = 0;
@@ -76,7 +78,7 @@ public:
     virtual int make_directory(const fs::path& path) = 0;
     // Renames over an existing target atomically.
     virtual void rename(const fs::path& from, const fs::path& to) = 0;
-    virtual void remove(const fs::path& path) = 0;           // a file or an empty directory
+    virtual void remove(const fs::path& path) = 0;  // a file or an empty directory
     virtual void set_times(const fs::path& path, std::int64_t mtime, std::int64_t atime) = 0;
     virtual void set_permissions(const fs::path& path, std::uint32_t mode) = 0;
     // Makes a directory's entries (a rename, a new file) durable.
@@ -88,33 +90,34 @@ public:
 
 // The file system every module uses; the real one unless a test installed another.
 FileSystem& file_system();
-// Installs fs (not owned) for the whole process; nullptr restores the real one. Returns the previous.
+// Installs fs (not owned) for the whole process; nullptr restores the real one. Returns the
+// previous.
 FileSystem* set_file_system(FileSystem* fs);
 // The real POSIX file system.
 FileSystem& real_file_system();
 
-// Writes data to path through a temporary file in the same directory, synced, then renamed over path:
-// a crash leaves either the old or the new content, never a mix.
+// Writes data to path through a temporary file in the same directory, synced, then renamed over
+// path: a crash leaves either the old or the new content, never a mix.
 void write_file_atomically(const fs::path& path, const std::string& data);
 // Whole-file read; kNotFound when missing.
 std::string read_whole_file(const fs::path& path);
 
 // RAII installer for tests.
 class ScopedFileSystem {
-public:
+  public:
     explicit ScopedFileSystem(FileSystem* fs) : previous_(set_file_system(fs)) {}
     ~ScopedFileSystem() { set_file_system(previous_); }
     ScopedFileSystem(const ScopedFileSystem&) = delete;
     ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
 
-private:
+  private:
     FileSystem* previous_;
 };
 
 // A file system over the real one that injects failures, for tests.
 // Each limit is off when negative. Counters count calls since construction (or reset()).
 class FaultyFileSystem : public FileSystem {
-public:
+  public:
     explicit FaultyFileSystem(FileSystem& base = real_file_system()) : base_(base) {}
 
     long long fail_write_after_bytes = -1;  // total bytes written before writes fail with ENOSPC
@@ -142,7 +145,7 @@ public:
     // Called by the wrapped files; throws ENOSPC once the byte limit is passed.
     void account_write(std::size_t n);
 
-private:
+  private:
     FileSystem& base_;
     std::atomic<long long> bytes_written_{0};
     int rename_calls_ = 0;

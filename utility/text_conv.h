@@ -1,8 +1,8 @@
 // The program's text forms of dates, numbers and truth values, in one place.
 //
 // Dates are date-time values: days (and fractions of a day) counted from 30 December 1899, as a
-// double. The short date form is M/D/YYYY: no leading zeros on writing, four-digit year; reading also
-// accepts leading zeros and a two-digit year (taken in the current century).
+// double. The short date form is M/D/YYYY: no leading zeros on writing, four-digit year; reading
+// also accepts leading zeros and a two-digit year (taken in the current century).
 #pragma once
 
 #include <optional>

@@ -76,14 +76,17 @@ void AliasConfig::load() {
         if (eq == std::string::npos || !cur) fail("expected NAME=value inside an alias section");
         std::string key = upper(trim(line.substr(0, eq)));
         std::string value = trim(line.substr(eq + 1));
-        if (key == "PATH") cur->path = value;
-        else if (key == "DRIVER") cur->driver = value;
+        if (key == "PATH")
+            cur->path = value;
+        else if (key == "DRIVER")
+            cur->driver = value;
         // Unknown keys are ignored so that a later version's settings do not break this one.
     }
 }
 
 void AliasConfig::save() const {
-    std::string out = "# pavoden2 table-layer aliases; written by the program, one section per alias\n";
+    std::string out =
+        "# pavoden2 table-layer aliases; written by the program, one section per alias\n";
     for (const auto& a : aliases_) {
         if (a.in_memory_only) continue;
         out += "[" + a.name + "]\nDRIVER=" + a.driver + "\nPATH=" + a.path + "\n";
@@ -111,15 +114,21 @@ const AliasConfig::Alias& AliasConfig::get(const std::string& name) const {
     return *it;
 }
 
-bool AliasConfig::exists(const std::string& name) const { return find(name) != aliases_.end(); }
+bool AliasConfig::exists(const std::string& name) const {
+    return find(name) != aliases_.end();
+}
 
 std::vector<std::string> AliasConfig::params(const std::string& name) const {
     const Alias& a = get(name);
     return {"PATH=" + a.path, "DEFAULT DRIVER=" + upper(a.driver), "ENABLE BCD=FALSE"};
 }
 
-std::string AliasConfig::path(const std::string& name) const { return get(name).path; }
-std::string AliasConfig::driver(const std::string& name) const { return get(name).driver; }
+std::string AliasConfig::path(const std::string& name) const {
+    return get(name).path;
+}
+std::string AliasConfig::driver(const std::string& name) const {
+    return get(name).driver;
+}
 
 void AliasConfig::remove(const std::string& name) {
     auto it = find(name);

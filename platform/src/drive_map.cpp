@@ -16,7 +16,9 @@ namespace {
 std::mutex g_mutex;
 std::unique_ptr<DriveMap> g_current;
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool iequals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -107,8 +109,8 @@ std::optional<fs::path> DriveMap::drive_root(char letter) const {
 
 DriveMap::Logical DriveMap::parse(std::string_view logical) const {
     if (!has_drive(logical))
-        throw Error(ErrorKind::kInvalidInput, "Not an absolute path with a drive letter: '" +
-                                                  std::string(logical) + "'");
+        throw Error(ErrorKind::kInvalidInput,
+                    "Not an absolute path with a drive letter: '" + std::string(logical) + "'");
     Logical out;
     out.drive = lower(logical[0]);
     if (!drive_root(out.drive))

@@ -8,17 +8,28 @@ namespace pavo {
 
 const char* error_kind_name(ErrorKind kind) {
     switch (kind) {
-        case ErrorKind::kNotFound: return "not found";
-        case ErrorKind::kCorruption: return "corrupted data";
-        case ErrorKind::kIO: return "I/O error";
-        case ErrorKind::kInvalidInput: return "invalid input";
-        case ErrorKind::kConversion: return "conversion error";
-        case ErrorKind::kKeyViolation: return "key violation";
-        case ErrorKind::kRequired: return "required field missing";
-        case ErrorKind::kLocked: return "in use";
-        case ErrorKind::kExists: return "already exists";
-        case ErrorKind::kUnsupported: return "unsupported";
-        case ErrorKind::kInternal: return "internal error";
+        case ErrorKind::kNotFound:
+            return "not found";
+        case ErrorKind::kCorruption:
+            return "corrupted data";
+        case ErrorKind::kIO:
+            return "I/O error";
+        case ErrorKind::kInvalidInput:
+            return "invalid input";
+        case ErrorKind::kConversion:
+            return "conversion error";
+        case ErrorKind::kKeyViolation:
+            return "key violation";
+        case ErrorKind::kRequired:
+            return "required field missing";
+        case ErrorKind::kLocked:
+            return "in use";
+        case ErrorKind::kExists:
+            return "already exists";
+        case ErrorKind::kUnsupported:
+            return "unsupported";
+        case ErrorKind::kInternal:
+            return "internal error";
     }
     return "error";
 }
@@ -26,7 +37,9 @@ const char* error_kind_name(ErrorKind kind) {
 Error::Error(ErrorKind kind, const std::string& message, int os_error)
     : std::runtime_error(message), kind_(kind), os_error_(os_error) {}
 
-std::string Error::os_text() const { return os_error_ ? os_error_text(os_error_) : std::string(); }
+std::string Error::os_text() const {
+    return os_error_ ? os_error_text(os_error_) : std::string();
+}
 
 Error Error::from_errno(const std::string& what, int err) {
     ErrorKind kind = err == ENOENT || err == ENOTDIR ? ErrorKind::kNotFound

@@ -22,7 +22,7 @@ namespace {
 }
 
 class PosixFile : public File {
-public:
+  public:
     PosixFile(int fd, fs::path path) : fd_(fd), path_(std::move(path)) {}
     ~PosixFile() override {
         if (fd_ >= 0) ::close(fd_);
@@ -91,7 +91,8 @@ public:
         return static_cast<std::uint64_t>(st.st_size);
     }
     void truncate(std::uint64_t size) override {
-        if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw_errno("Cannot truncate", path_, errno);
+        if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
+            throw_errno("Cannot truncate", path_, errno);
     }
     void sync() override {
         if (::fsync(fd_) != 0) throw_errno("Cannot flush", path_, errno);
@@ -104,7 +105,7 @@ public:
     }
     int native_handle() const override { return fd_; }
 
-private:
+  private:
     int fd_;
     fs::path path_;
 };
@@ -117,14 +118,23 @@ EntryType type_of(mode_t m) {
 }
 
 class PosixFileSystem : public FileSystem {
-public:
-    std::unique_ptr<File> open(const fs::path& path, OpenMode mode, std::uint32_t permissions) override {
+  public:
+    std::unique_ptr<File> open(const fs::path& path, OpenMode mode,
+                               std::uint32_t permissions) override {
         int flags = O_CLOEXEC;
         switch (mode) {
-            case OpenMode::kRead: flags |= O_RDONLY; break;
-            case OpenMode::kReadWrite: flags |= O_RDWR; break;
-            case OpenMode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-            case OpenMode::kCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+            case OpenMode::kRead:
+                flags |= O_RDONLY;
+                break;
+            case OpenMode::kReadWrite:
+                flags |= O_RDWR;
+                break;
+            case OpenMode::kCreate:
+                flags |= O_RDWR | O_CREAT | O_TRUNC;
+                break;
+            case OpenMode::kCreateNew:
+                flags |= O_RDWR | O_CREAT | O_EXCL;
+                break;
         }
         int fd;
         do {
@@ -165,15 +175,23 @@ public:
             DirEntry entry;
             entry.name = e->d_name;
             switch (e->d_type) {
-                case DT_REG: entry.type = EntryType::kFile; break;
-                case DT_DIR: entry.type = EntryType::kDirectory; break;
-                case DT_LNK: entry.type = EntryType::kSymlink; break;
+                case DT_REG:
+                    entry.type = EntryType::kFile;
+                    break;
+                case DT_DIR:
+                    entry.type = EntryType::kDirectory;
+                    break;
+                case DT_LNK:
+                    entry.type = EntryType::kSymlink;
+                    break;
                 case DT_UNKNOWN: {
                     struct stat st;
-                    if (::lstat((dir / entry.name).c_str(), &st) == 0) entry.type = type_of(st.st_mode);
+                    if (::lstat((dir / entry.name).c_str(), &st) == 0)
+                        entry.type = type_of(st.st_mode);
                     break;
                 }
-                default: entry.type = EntryType::kOther;
+                default:
+                    entry.type = EntryType::kOther;
             }
             out.push_back(std::move(entry));
         }
@@ -216,10 +234,13 @@ std::atomic<FileSystem*> g_current{nullptr};
 
 // Wraps a file of the faulty file system so its writes count against the byte limit.
 class FaultyFile : public File {
-public:
-    FaultyFile(std::unique_ptr<File> base, FaultyFileSystem& owner) : base_(std::move(base)), owner_(owner) {}
+  public:
+    FaultyFile(std::unique_ptr<File> base, FaultyFileSystem& owner)
+        : base_(std::move(base)), owner_(owner) {}
     std::size_t read(void* b, std::size_t n) override { return base_->read(b, n); }
-    std::size_t read_at(void* b, std::size_t n, std::uint64_t o) override { return base_->read_at(b, n, o); }
+    std::size_t read_at(void* b, std::size_t n, std::uint64_t o) override {
+        return base_->read_at(b, n, o);
+    }
     void write(const void* b, std::size_t n) override {
         owner_.account_write(n);
         base_->write(b, n);
@@ -236,7 +257,7 @@ public:
     void close() override { base_->close(); }
     int native_handle() const override { return base_->native_handle(); }
 
-private:
+  private:
     std::unique_ptr<File> base_;
     FaultyFileSystem& owner_;
 };
@@ -253,7 +274,9 @@ FileSystem& file_system() {
     return fs ? *fs : real_file_system();
 }
 
-FileSystem* set_file_system(FileSystem* fs) { return g_current.exchange(fs); }
+FileSystem* set_file_system(FileSystem* fs) {
+    return g_current.exchange(fs);
+}
 
 void write_file_atomically(const fs::path& path, const std::string& data) {
     FileSystem& fsys = file_system();
@@ -303,12 +326,17 @@ void FaultyFileSystem::account_write(std::size_t n) {
         throw Error::from_errno("Cannot write (injected)", ENOSPC);
 }
 
-std::unique_ptr<File> FaultyFileSystem::open(const fs::path& path, OpenMode mode, std::uint32_t perm) {
+std::unique_ptr<File> FaultyFileSystem::open(const fs::path& path, OpenMode mode,
+                                             std::uint32_t perm) {
     if (open_calls_++ == fail_open_call) throw_errno("Cannot open (injected)", path, EACCES);
     return std::make_unique<FaultyFile>(base_.open(path, mode, perm), *this);
 }
-FileInfo FaultyFileSystem::stat(const fs::path& p, bool follow) { return base_.stat(p, follow); }
-std::vector<DirEntry> FaultyFileSystem::list(const fs::path& d) { return base_.list(d); }
+FileInfo FaultyFileSystem::stat(const fs::path& p, bool follow) {
+    return base_.stat(p, follow);
+}
+std::vector<DirEntry> FaultyFileSystem::list(const fs::path& d) {
+    return base_.list(d);
+}
 int FaultyFileSystem::make_directory(const fs::path& p) {
     if (mkdir_calls_++ == fail_mkdir_call) return EACCES;
     return base_.make_directory(p);
@@ -317,7 +345,9 @@ void FaultyFileSystem::rename(const fs::path& from, const fs::path& to) {
     if (rename_calls_++ == fail_rename_call) throw_errno("Cannot rename (injected)", from, EIO);
     base_.rename(from, to);
 }
-void FaultyFileSystem::remove(const fs::path& p) { base_.remove(p); }
+void FaultyFileSystem::remove(const fs::path& p) {
+    base_.remove(p);
+}
 void FaultyFileSystem::set_times(const fs::path& p, std::int64_t m, std::int64_t a) {
     if (fail_set_times) throw_errno("Cannot set the time of (injected)", p, EPERM);
     base_.set_times(p, m, a);
@@ -326,6 +356,8 @@ void FaultyFileSystem::set_permissions(const fs::path& p, std::uint32_t mode) {
     if (fail_set_times) throw_errno("Cannot set the permissions of (injected)", p, EPERM);
     base_.set_permissions(p, mode);
 }
-void FaultyFileSystem::sync_directory(const fs::path& d) { base_.sync_directory(d); }
+void FaultyFileSystem::sync_directory(const fs::path& d) {
+    base_.sync_directory(d);
+}
 
 }  // namespace pavo

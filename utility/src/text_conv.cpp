@@ -36,7 +36,9 @@ CivilDate civil_from_epoch_days(long long z) {
 // 1899-12-30 counted from 1970-01-01.
 const long long kDelphiEpoch = -25569;
 
-bool is_blank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool is_blank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 
 std::string_view trim_view(std::string_view s) {
     while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
@@ -65,7 +67,9 @@ int current_year() {
 
 }  // namespace
 
-bool is_leap_year(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool is_leap_year(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int days_in_month(int year, int month) {
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -78,9 +82,9 @@ bool is_valid_date(int year, int month, int day) {
 }
 
 double date_from_civil(int year, int month, int day) {
-    return static_cast<double>(days_from_epoch(year, static_cast<unsigned>(month),
-                                               static_cast<unsigned>(day)) -
-                               kDelphiEpoch);
+    return static_cast<double>(
+        days_from_epoch(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
+        kDelphiEpoch);
 }
 
 std::optional<CivilDate> civil_from_date(double date) {
@@ -115,8 +119,10 @@ std::optional<double> parse_short_date(std::string_view text) {
     if (!y || pos != s.size()) return std::nullopt;
     int year = *y;
     std::size_t digits = pos - year_start;
-    if (digits <= 2) year += current_year() / 100 * 100;
-    else if (digits == 3) return std::nullopt;
+    if (digits <= 2)
+        year += current_year() / 100 * 100;
+    else if (digits == 3)
+        return std::nullopt;
     if (!is_valid_date(year, *m, *d)) return std::nullopt;
     return date_from_civil(year, *m, *d);
 }
@@ -136,11 +142,14 @@ std::optional<double> parse_number(std::string_view text) {
     if (s.empty() || s.front() == '+') return std::nullopt;
     double v = 0;
     auto r = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
-    if (r.ec != std::errc() || r.ptr != s.data() + s.size() || !std::isfinite(v)) return std::nullopt;
+    if (r.ec != std::errc() || r.ptr != s.data() + s.size() || !std::isfinite(v))
+        return std::nullopt;
     return v;
 }
 
-std::string format_bool(bool value) { return value ? "True" : "False"; }
+std::string format_bool(bool value) {
+    return value ? "True" : "False";
+}
 
 std::optional<bool> parse_bool(std::string_view text) {
     std::string t = to_lower(trim_view(text));
@@ -149,7 +158,9 @@ std::optional<bool> parse_bool(std::string_view text) {
     return std::nullopt;
 }
 
-std::string trim(std::string_view text) { return std::string(trim_view(text)); }
+std::string trim(std::string_view text) {
+    return std::string(trim_view(text));
+}
 
 std::string to_upper(std::string_view text) {
     std::string s(text);

@@ -43,7 +43,9 @@ int tkit_YearOf(double date) {
     return c ? c->year : 0;
 }
 
-int tkit_DaysInAMonth(int year, int month) { return days_in_month(year, month); }
+int tkit_DaysInAMonth(int year, int month) {
+    return days_in_month(year, month);
+}
 
 void tkit_verify_date_diffs(const std::string& first, const std::string& second, int& ok,
                             double& days) {
@@ -59,8 +61,8 @@ std::string tkit_yyyy_mm_dd_hh_mm_ss() {
     std::tm tm{};
     localtime_r(&t, &tm);
     char buf[80];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d-%02d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d-%02d-%02d-%02d", tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
     return buf;
 }
 
@@ -110,6 +112,8 @@ std::string tkit_format_output(const std::string& value, const std::string& line
     return out;
 }
 
-std::string tkit_Get_Versioning_Info(const std::string& key) { return read_version_value(key); }
+std::string tkit_Get_Versioning_Info(const std::string& key) {
+    return read_version_value(key);
+}
 
 }  // namespace pavo
