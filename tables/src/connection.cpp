@@ -1,0 +1,409 @@
+// Shared connections per table file, the stored table definitions and the write transactions.
+#include "tables/src/connection.h"
+
+#include <sys/file.h>
+
+#include <cerrno>
+#include <map>
+
+#include "platform/error.h"
+#include "tables/src/filter.h"
+
+namespace pavo::tables {
+
+namespace {
+
+// Process-wide: open connections by file, and the scope state of CommandScope.
+std::map<std::string, std::weak_ptr<Connection>>& registry() {
+    static std::map<std::string, std::weak_ptr<Connection>> r;
+    return r;
+}
+int g_scope_depth = 0;
+std::vector<Connection*> g_scope_connections;
+
+// The longest a scope transaction stays open while writes go on; bounds what a crash can lose.
+constexpr auto kMaxTransactionAge = std::chrono::milliseconds(500);
+constexpr int kFormatVersion = 1;
+
+std::string key_of(const fs::path& file) { return file.lexically_normal().string(); }
+
+FieldType type_from_name(const std::string& name, const fs::path& file) {
+    for (FieldType t : {FieldType::kString, FieldType::kDate, FieldType::kFloat, FieldType::kBoolean,
+                        FieldType::kAutoInc, FieldType::kMemo})
+        if (name == field_type_name(t)) return t;
+    throw Error(ErrorKind::kCorruption,
+                file_label(file) + " is not a table file or is damaged (field type '" + name + "')");
+}
+
+std::string quoted(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out + "'";
+}
+
+}  // namespace
+
+const char* field_type_name(FieldType type) {
+    switch (type) {
+        case FieldType::kString: return "ftString";
+        case FieldType::kDate: return "ftDate";
+        case FieldType::kFloat: return "ftFloat";
+        case FieldType::kBoolean: return "ftBoolean";
+        case FieldType::kAutoInc: return "ftAutoInc";
+        case FieldType::kMemo: return "ftMemo";
+    }
+    return "?";
+}
+
+std::string file_label(const fs::path& file) { return file.string(); }
+
+Stmt::Stmt(sqlite3* db, const std::string& sql) {
+    if (sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                           &stmt_, nullptr) != SQLITE_OK) {
+        std::string msg = sqlite3_errmsg(db);
+        int code = sqlite3_errcode(db);
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+        ErrorKind kind = (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) ? ErrorKind::kCorruption
+                         : code == SQLITE_BUSY                             ? ErrorKind::kLocked
+                                                                           : ErrorKind::kInternal;
+        throw Error(kind, "Table statement failed: " + msg);
+    }
+}
+
+Stmt::~Stmt() { sqlite3_finalize(stmt_); }
+
+sqlite3* open_sqlite(const fs::path& file, bool create) {
+    if (!create && file_system().stat(file).type != EntryType::kFile) {
+        throw Error(ErrorKind::kNotFound, "Table does not exist: " + file_label(file));
+    }
+    sqlite3* db = nullptr;
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string msg = db ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close(db);
+        throw Error(rc == SQLITE_CANTOPEN ? ErrorKind::kNotFound : ErrorKind::kIO,
+                    "Cannot open table " + file_label(file) + ": " + msg);
+    }
+    sqlite3_extended_result_codes(db, 0);
+    sqlite3_busy_timeout(db, 5000);
+    // The rollback journal keeps every committed row in the table file itself (a backup that
+    // copies the file alone gets it); FULL makes each commit durable on power loss too.
+    const char* setup =
+        "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-16000;"
+        "PRAGMA foreign_keys=OFF; PRAGMA trusted_schema=OFF;";
+    char* err = nullptr;
+    rc = sqlite3_exec(db, setup, nullptr, nullptr, &err);
+    if (rc != SQLITE_OK) {
+        std::string msg = err ? err : sqlite3_errstr(rc);
+        sqlite3_free(err);
+        sqlite3_close(db);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+            throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
+        throw Error(ErrorKind::kCorruption,
+                    file_label(file) + " is not a table file or is damaged (" + msg + ")");
+    }
+    return db;
+}
+
+Schema read_schema(sqlite3* db, const fs::path& file) {
+    Schema s;
+    auto damaged = [&](const std::string& why) -> Error {
+        return Error(ErrorKind::kCorruption,
+                     file_label(file) + " is not a table file or is damaged (" + why + ")");
+    };
+    auto query = [&](const char* sql, auto&& row) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+            std::string msg = sqlite3_errmsg(db);
+            sqlite3_finalize(st);
+            if (sqlite3_errcode(db) == SQLITE_BUSY) throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
+            throw damaged(msg);
+        }
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
+        std::string msg = sqlite3_errmsg(db);
+        sqlite3_finalize(st);
+        if (rc == SQLITE_BUSY) throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
+        if (rc != SQLITE_DONE) throw damaged(msg);
+    };
+    auto text = [](sqlite3_stmt* st, int c) {
+        const unsigned char* p = sqlite3_column_text(st, c);
+        return std::string(p ? reinterpret_cast<const char*>(p) : "");
+    };
+    int format = 0;
+    query("SELECT value FROM pavo_table WHERE key='format'",
+          [&](sqlite3_stmt* st) { format = sqlite3_column_int(st, 0); });
+    if (format != kFormatVersion) throw damaged("unknown format " + std::to_string(format));
+    query("SELECT name, type, size, required FROM pavo_fields ORDER BY pos", [&](sqlite3_stmt* st) {
+        FieldDef f;
+        f.name = text(st, 0);
+        f.type = type_from_name(text(st, 1), file);
+        f.size = sqlite3_column_int(st, 2);
+        f.required = sqlite3_column_int(st, 3) != 0;
+        s.fields.push_back(std::move(f));
+    });
+    query("SELECT name, fields, is_primary, is_unique, descending, case_insensitive "
+          "FROM pavo_indexes ORDER BY pos",
+          [&](sqlite3_stmt* st) {
+              IndexDef d;
+              d.name = text(st, 0);
+              d.fields = text(st, 1);
+              d.primary = sqlite3_column_int(st, 2) != 0;
+              d.unique = sqlite3_column_int(st, 3) != 0;
+              d.descending = sqlite3_column_int(st, 4) != 0;
+              d.case_insensitive = sqlite3_column_int(st, 5) != 0;
+              s.indexes.push_back(std::move(d));
+          });
+    if (s.fields.empty()) throw damaged("no fields");
+    int columns = -1;
+    {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT * FROM data LIMIT 0", -1, &st, nullptr) == SQLITE_OK)
+            columns = sqlite3_column_count(st);
+        sqlite3_finalize(st);
+    }
+    if (columns != static_cast<int>(s.fields.size()) + 1) throw damaged("data columns");
+    return s;
+}
+
+void write_schema(sqlite3* db, const Schema& schema) {
+    std::string sql =
+        "CREATE TABLE pavo_table(key TEXT PRIMARY KEY, value);"
+        "INSERT INTO pavo_table VALUES('format'," +
+        std::to_string(kFormatVersion) +
+        ");"
+        "CREATE TABLE pavo_fields(pos INTEGER PRIMARY KEY, name TEXT, type TEXT, size INTEGER,"
+        " required INTEGER);"
+        "CREATE TABLE pavo_indexes(pos INTEGER PRIMARY KEY, name TEXT, fields TEXT,"
+        " is_primary INTEGER, is_unique INTEGER, descending INTEGER, case_insensitive INTEGER);";
+    std::string data = "CREATE TABLE data(rid INTEGER PRIMARY KEY AUTOINCREMENT";
+    for (std::size_t i = 0; i < schema.fields.size(); ++i) {
+        const FieldDef& f = schema.fields[i];
+        sql += "INSERT INTO pavo_fields VALUES(" + std::to_string(i) + "," + quoted(f.name) + ",'" +
+               field_type_name(f.type) + "'," + std::to_string(f.size) + "," +
+               (f.required ? "1" : "0") + ");";
+        data += ", " + column_name(static_cast<int>(i));
+    }
+    sql += data + ");";
+    for (std::size_t i = 0; i < schema.indexes.size(); ++i) {
+        const IndexDef& d = schema.indexes[i];
+        sql += "INSERT INTO pavo_indexes VALUES(" + std::to_string(i) + "," + quoted(d.name) + "," +
+               quoted(d.fields) + "," + (d.primary ? "1" : "0") + "," + (d.unique ? "1" : "0") +
+               "," + (d.descending ? "1" : "0") + "," + (d.case_insensitive ? "1" : "0") + ");";
+        // Ascending SQLite indexes serve descending orders too (scanned backwards).
+        std::string cols;
+        std::size_t start = 0;
+        while (start <= d.fields.size()) {
+            std::size_t end = d.fields.find(';', start);
+            if (end == std::string::npos) end = d.fields.size();
+            int f = find_field(schema.fields, d.fields.substr(start, end - start));
+            if (!cols.empty()) cols += ", ";
+            cols += column_name(f) + (d.case_insensitive && !d.primary ? " COLLATE NOCASE" : "");
+            start = end + 1;
+        }
+        bool unique = d.primary || d.unique;
+        sql += std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX ix" + std::to_string(i) +
+               " ON data(" + cols + ");";
+    }
+    char* err = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        std::string msg = err ? err : "unknown";
+        sqlite3_free(err);
+        throw Error(ErrorKind::kIO, "Cannot create table: " + msg);
+    }
+}
+
+void check_not_busy(const fs::path& file) {
+    if (Connection::in_use(file)) throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
+    std::unique_ptr<File> f;
+    try {
+        f = file_system().open(file, OpenMode::kRead);
+    } catch (const Error&) {
+        return;  // nothing to lock: the caller reports the missing file itself
+    }
+    int fd = f->native_handle();
+    bool busy = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    f->close();
+    if (busy) throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
+}
+
+bool Connection::in_use(const fs::path& file) {
+    auto it = registry().find(key_of(file));
+    return it != registry().end() && !it->second.expired();
+}
+
+std::shared_ptr<Connection> Connection::acquire(const fs::path& file, bool exclusive) {
+    std::string key = key_of(file);
+    auto& reg = registry();
+    auto it = reg.find(key);
+    if (it != reg.end()) {
+        if (auto c = it->second.lock()) {
+            if (exclusive || c->exclusive_)
+                throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
+            return c;
+        }
+    }
+    std::shared_ptr<Connection> c(new Connection());
+    c->file_ = file;
+    c->key_ = key;
+    c->exclusive_ = exclusive;
+    if (file_system().stat(file).type != EntryType::kFile)
+        throw Error(ErrorKind::kNotFound, "Table does not exist: " + file_label(file));
+    // A lock held on a descriptor of our own tells other processes the table is open (shared) or
+    // taken (exclusive). It is taken before SQLite opens the file and dropped after it closes, so
+    // closing it never drops SQLite's own locks on the file.
+    c->lock_file_ = file_system().open(file, OpenMode::kRead);
+    int fd = c->lock_file_->native_handle();
+    if (fd >= 0 && flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        int err = errno;
+        c->lock_file_->close();
+        c->lock_file_.reset();
+        if (err == EWOULDBLOCK) throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
+        throw Error::from_errno("Cannot lock table " + file_label(file), err);
+    }
+    c->db_ = open_sqlite(file, false);
+    c->schema_ = read_schema(c->db_, file);
+    reg[key] = c;
+    return c;
+}
+
+Connection::~Connection() {
+    if (in_scope_txn_) {
+        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+        std::erase(g_scope_connections, this);
+    }
+    stmts_.clear();
+    if (db_) sqlite3_close_v2(db_);
+    if (lock_file_) {
+        try {
+            lock_file_->close();
+        } catch (const Error&) {
+        }
+    }
+    auto& reg = registry();
+    auto it = reg.find(key_);
+    if (it != reg.end() && it->second.expired()) reg.erase(it);
+}
+
+Stmt& Connection::stmt(const std::string& sql) {
+    auto it = stmts_.find(sql);
+    if (it != stmts_.end()) return *it->second;
+    if (stmts_.size() > 200) stmts_.clear();  // filters make one-off statements; keep the cache small
+    auto s = std::make_unique<Stmt>(db_, sql);
+    Stmt& ref = *s;
+    stmts_.emplace(sql, std::move(s));
+    return ref;
+}
+
+void Connection::exec(const char* sql) {
+    char* err = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &err) != SQLITE_OK) {
+        sqlite3_free(err);
+        fail(sql);
+    }
+}
+
+void Connection::fail(const std::string& what) {
+    int code = sqlite3_errcode(db_);
+    std::string msg = sqlite3_errmsg(db_);
+    std::string where = file_label(file_);
+    switch (code) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            throw Error(ErrorKind::kLocked, "Table is busy: " + where);
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            throw Error(ErrorKind::kCorruption, where + " is not a table file or is damaged (" + msg + ")");
+        case SQLITE_CONSTRAINT:
+            throw Error(ErrorKind::kKeyViolation, "Key violation.\nTable: " + where);
+        case SQLITE_FULL:
+        case SQLITE_IOERR:
+        case SQLITE_CANTOPEN:
+        case SQLITE_READONLY:
+            throw Error(ErrorKind::kIO, "Cannot write table " + where + ": " + msg);
+        default:
+            throw Error(ErrorKind::kInternal, "Table operation failed on " + where + " (" + what + "): " + msg);
+    }
+}
+
+void Connection::begin_write() {
+    if (write_depth_ > 0) {
+        ++write_depth_;
+        return;
+    }
+    if (g_scope_depth > 0) {
+        auto now = std::chrono::steady_clock::now();
+        if (in_scope_txn_ && now - txn_start_ > kMaxTransactionAge) commit_scope_transaction();
+        if (!in_scope_txn_) {
+            exec("BEGIN IMMEDIATE");
+            in_scope_txn_ = true;
+            txn_start_ = now;
+            g_scope_connections.push_back(this);
+        }
+    }
+    {
+        StmtUse s(stmt("SAVEPOINT op"));
+        if (sqlite3_step(*s) != SQLITE_DONE) fail("SAVEPOINT");
+    }
+    write_depth_ = 1;
+}
+
+void Connection::end_write(bool ok) {
+    if (write_depth_ > 1) {
+        --write_depth_;
+        return;
+    }
+    write_depth_ = 0;
+    ++generation;
+    if (ok) {
+        StmtUse s(stmt("RELEASE op"));
+        if (sqlite3_step(*s) == SQLITE_DONE) return;
+        // A refused commit (disk full, ...) must not leave a half transaction behind.
+        int code = sqlite3_errcode(db_);
+        std::string msg = sqlite3_errmsg(db_);
+        sqlite3_exec(db_, "ROLLBACK TO op; RELEASE op", nullptr, nullptr, nullptr);
+        if (!in_scope_txn_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw Error(code == SQLITE_BUSY ? ErrorKind::kLocked : ErrorKind::kIO,
+                    "Cannot write table " + file_label(file_) + ": " + msg);
+    }
+    sqlite3_exec(db_, "ROLLBACK TO op; RELEASE op", nullptr, nullptr, nullptr);
+}
+
+void Connection::commit_scope_transaction() {
+    if (!in_scope_txn_) return;
+    in_scope_txn_ = false;
+    std::erase(g_scope_connections, this);
+    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        std::string msg = sqlite3_errmsg(db_);
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw Error(ErrorKind::kIO, "Cannot write table " + file_label(file_) + ": " + msg);
+    }
+}
+
+void commit_all_scope_transactions(bool throw_on_error) {
+    std::vector<Connection*> list = g_scope_connections;
+    std::string first_error;
+    for (Connection* c : list) {
+        try {
+            c->commit_scope_transaction();
+        } catch (const Error& e) {
+            if (first_error.empty()) first_error = e.what();
+        }
+    }
+    if (throw_on_error && !first_error.empty()) throw Error(ErrorKind::kIO, first_error);
+}
+
+CommandScope::CommandScope() { ++g_scope_depth; }
+
+CommandScope::~CommandScope() {
+    if (--g_scope_depth == 0) commit_all_scope_transactions(false);
+}
+
+void CommandScope::commit() { commit_all_scope_transactions(true); }
+
+}  // namespace pavo::tables

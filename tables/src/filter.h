@@ -1,0 +1,55 @@
+// The record filter language: parsing filter texts and compiling them to SQLite conditions.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tables/src/values.h"
+#include "tables/table.h"
+
+namespace pavo::tables {
+
+enum class CompareOp { kEq, kNe, kLt, kGt, kLe, kGe };
+
+struct Operand {
+    enum class Kind { kField, kText, kNumber };
+    Kind kind = Kind::kText;
+    std::string text;  // field name, text constant (quotes removed) or number as written
+    int position = 0;  // 1-based position in the filter text
+};
+
+struct FilterNode {
+    enum class Kind { kAnd, kOr, kNot, kCompare };
+    Kind kind = Kind::kCompare;
+    std::unique_ptr<FilterNode> left, right;  // kAnd/kOr: both; kNot: left
+    CompareOp op = CompareOp::kEq;
+    Operand lhs, rhs;
+};
+
+// A parsed filter; an empty (or blank) text parses to no condition.
+struct FilterExpr {
+    std::unique_ptr<FilterNode> root;
+    int node_count = 0;
+};
+
+// Parses a filter text. Throws kInvalidInput "Filter expression error at position N: ..." naming
+// the 1-based position and the token, for any text that is not a well-formed filter.
+FilterExpr parse_filter(std::string_view text);
+
+// A condition over the data table's columns c0, c1, ... with its bound values.
+struct CompiledFilter {
+    std::string sql;  // "1" for an empty filter
+    std::vector<Value> binds;
+};
+
+// Compiles against the table's fields: throws kNotFound for an unknown field and kConversion for a
+// constant that does not convert to its field's type.
+CompiledFilter compile_filter(const FilterExpr& expr, const std::vector<FieldDef>& fields,
+                              bool case_insensitive);
+
+// Index of a field by name (ASCII case-insensitive), -1 when there is none.
+int find_field(const std::vector<FieldDef>& fields, std::string_view name);
+
+}  // namespace pavo::tables

@@ -1,0 +1,255 @@
+// Datasets with Paradox semantics over one SQLite file per table: the table layer of the program.
+//
+// A Table names a database (an alias, or a logical folder such as c:\mydata\db), a table
+// ("PAVODEN2.DB"; a name without extension gets ".db"), an order (index name or index field list),
+// a filter and an exclusive switch, then opens. The file is found case-insensitively through the
+// drive map. Every failure throws pavo::Error; the texts named below are the user's texts.
+//
+// Durability: each table file uses SQLite's rollback journal with synchronous writes, so a posted
+// row always lives in the table file itself once committed, and a file read by another program
+// between two commands is complete. Outside a CommandScope every post, delete and empty commits at
+// once. Inside a CommandScope writes are grouped: they commit when the outermost scope ends, at
+// every CommandScope::commit(), and at the first write after a transaction has been open for
+// half a second, so a long scan is fast and a crash loses at most the last half second of it.
+//
+// Several Table objects may be open on one table in a process; they share one connection, so each
+// sees the others' posts when it re-reads (refresh(), or close and open). Rows are read lazily in
+// blocks, so a 65,000-row table can be shown in a grid without reading every row.
+//
+// Not thread-safe: one thread (the user-interface thread) drives every table.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pavo::tables {
+
+enum class FieldType { kString, kDate, kFloat, kBoolean, kAutoInc, kMemo };
+
+// Type name as written in definitions ("ftString", ...).
+const char* field_type_name(FieldType type);
+
+struct FieldDef {
+    std::string name;
+    FieldType type = FieldType::kString;
+    int size = 0;  // characters for kString (1..255); informative for kMemo; ignored otherwise
+    bool required = false;
+};
+
+struct IndexDef {
+    std::string name;    // empty for the primary index
+    std::string fields;  // "YYYYMMDD;TIME"
+    bool primary = false;
+    bool unique = false;
+    bool descending = false;
+    bool case_insensitive = false;
+};
+
+enum class DatasetState { kInactive, kBrowse, kEdit, kInsert };
+
+// What observers hear about. kDataChanged: the rows or their order changed (open, refresh, filter,
+// index, post, delete, cancel of an insert); kScrolled: another row became current; kStateChanged:
+// inactive/browse/edit/insert changed; kFieldChanged: a field of the edit buffer was set
+// (field_index says which).
+enum class EventKind { kDataChanged, kScrolled, kStateChanged, kFieldChanged };
+
+struct Event {
+    EventKind kind;
+    int field_index = -1;
+};
+
+struct LocateOptions {
+    bool case_insensitive = false;
+    bool partial_key = false;  // a text value matches a field that begins with it
+};
+
+// Opaque position of a row that survives other rows' changes (not a deletion of the row itself).
+struct Bookmark {
+    std::int64_t row = 0;
+    bool valid() const { return row > 0; }
+};
+
+class Table;
+struct TableImpl;
+
+// A field of an open table, read from the current row (or the edit buffer while editing).
+// Reads of an empty field give "", 0, 0 (30 Dec 1899) or false. Writes need edit or insert state
+// (kInvalidInput otherwise); an empty text stores a null; a text longer than a kString field's
+// size is cut to the size; a text that does not convert raises kConversion naming field and text.
+class Field {
+public:
+    const std::string& name() const;
+    FieldType type() const;
+    int size() const;
+    bool required() const;
+    int index() const { return index_; }
+
+    bool is_null() const;
+    std::string as_string() const;
+    // The number; a kString field's text is converted (kConversion when it is not a number).
+    double as_float() const;
+    // Days from 30 Dec 1899; kString is read as M/D/YYYY (kConversion otherwise).
+    double as_date() const;
+    bool as_boolean() const;
+    std::int64_t as_integer() const;
+
+    void set_as_string(std::string_view text);
+    void set_as_float(double value);  // kConversion for NaN or infinity
+    void set_as_date(double date);    // time of day dropped; kConversion outside years 1..9999
+    void set_as_boolean(bool value);
+    void clear();
+
+private:
+    friend class Table;
+    Field(TableImpl* impl, int index) : impl_(impl), index_(index) {}
+    TableImpl* impl_;
+    int index_;
+};
+
+class Table {
+public:
+    Table();
+    ~Table();  // closes (a pending edit is cancelled)
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    // --- Configuration. Database and table name and exclusive need a closed table
+    // (kInvalidInput otherwise); order and filter may change while open (the current row stays).
+    void set_database_name(const std::string& name);
+    void set_table_name(const std::string& name);
+    // Selects a named index ("" for the primary order); kNotFound "Index does not exist: X" on open.
+    void set_index_name(const std::string& name);
+    // Orders by the listed fields ("ORDER;CATEGORY"), using the index that starts with them.
+    void set_index_field_names(const std::string& fields);
+    // Sets the filter text. A text that does not parse is refused with kInvalidInput naming the
+    // 1-based position and the token; the previous text stays. Unknown fields or constants that
+    // do not fit the field's type are refused when the filter is applied (open or filtered on).
+    void set_filter(const std::string& text);
+    void set_filtered(bool on);
+    void set_filter_case_insensitive(bool on);
+    void set_exclusive(bool on);
+
+    const std::string& database_name() const;
+    const std::string& table_name() const;
+    const std::string& index_name() const;
+    const std::string& index_field_names() const;
+    const std::string& filter() const;
+    bool filtered() const;
+    bool filter_case_insensitive() const;
+    bool exclusive() const;
+
+    // --- Table files.
+    // The host path of the table file (it need not exist).
+    std::string file_path() const;
+    bool exists() const;
+    // Definitions used by create_table(); after open() field_defs() reports the table's own.
+    void set_field_defs(std::vector<FieldDef> defs);
+    void set_index_defs(std::vector<IndexDef> defs);
+    const std::vector<FieldDef>& field_defs() const;
+    const std::vector<IndexDef>& index_defs() const;
+    // Creates the table file from the definitions. kExists when the file exists and replace is
+    // false; kLocked when it is open; kInvalidInput for bad definitions. The new file appears whole
+    // (built beside it and renamed into place).
+    void create_table(bool replace = false);
+    // Removes the table file; kLocked while any Table has it open, kNotFound when missing.
+    void delete_table();
+    // Removes every row (open or closed; open Tables of this process see it when they re-read).
+    void empty_table();
+
+    // --- Opening. kNotFound "Table does not exist: <file>"; kCorruption "<file> is not a table
+    // file or is damaged" for a damaged file; kLocked "Table is busy: <file>" when an exclusive
+    // open meets another open, or a shared open meets an exclusive one.
+    void open();
+    void close();
+    bool active() const;
+    // Re-reads rows and order; the current row stays current when it still passes.
+    void refresh();
+
+    // --- Navigation (a pending edit is posted first, as the user left the row).
+    void first();
+    void last();
+    void next();
+    void prior();
+    // Moves by n rows (negative backwards), stopping at either end.
+    void move_by(int n);
+    bool eof() const;
+    bool bof() const;
+    // Rows under the filter in force; 1-based number of the current row (-1 while inserting).
+    int record_count() const;
+    int record_number() const;
+    // Makes row n (1-based, clamped) current.
+    void set_record_number(int n);
+    // A field of row n (1-based) as text without moving: cheap positioned reads for grids.
+    std::string text_at(int n, int field_index);
+
+    // --- Fields.
+    int field_count() const;
+    Field field(const std::string& name);  // kNotFound "Field 'X' not found"
+    Field field(int index);
+    std::vector<std::string> field_names() const;
+    // Names of the named indexes, in definition order (the primary index has no name).
+    std::vector<std::string> index_names() const;
+
+    // --- Editing.
+    DatasetState state() const;
+    void edit();    // on an empty table this inserts
+    void insert();  // a blank row before the current one
+    void append();  // a blank row at the end
+    // Writes the edit buffer. kRequired "Field 'X' must have a value." for an empty required
+    // field; kKeyViolation "Key violation." with the key for a duplicate primary key; the state
+    // stays edit/insert on failure. After posting the row stands at its index position, current.
+    // A row that no longer passes the filter leaves the view (the next row becomes current).
+    void post();
+    void cancel();
+    void delete_record();  // the next row (or the new last) becomes current
+
+    // --- Searching.
+    Bookmark bookmark() const;
+    // kNotFound "Record not found" when the row was deleted or is not under the filter.
+    void goto_bookmark(const Bookmark& mark);
+    bool bookmark_valid(const Bookmark& mark) const;
+    // Makes current the first row whose key on the current order's fields is not before values
+    // (fewer values than fields search on the leading fields); the last row when none is.
+    void find_nearest(const std::vector<std::string>& values);
+    // Exact search on the current order's leading fields; false leaves the position.
+    bool find_key(const std::vector<std::string>& values);
+    // First row (in the current order) that passes the filter text, even with filtering off.
+    bool find_first();
+    // First row whose fields ("A;B") equal values; false leaves the position.
+    bool locate(const std::string& fields, const std::vector<std::string>& values,
+                LocateOptions options = {});
+
+    // --- Copying. Appends every row of source (under its filter; opened and closed if needed)
+    // to this table; each mapping entry is "DEST=SOURCE" or one name for both. All or nothing:
+    // a failing row (key violation, ...) undoes the whole copy. Returns the number of rows copied.
+    int batch_move_append(Table& source, const std::vector<std::string>& mapping);
+
+    // --- Observers (the window kit binds controls through these).
+    int add_observer(std::function<void(const Event&)> observer);
+    void remove_observer(int id);
+    // Nested suppression of notifications; the last enable sends kDataChanged.
+    void disable_controls();
+    void enable_controls();
+
+private:
+    friend class Field;
+    std::unique_ptr<TableImpl> impl_;
+};
+
+// Groups the writes of one user command (see the durability note at the top). Nested scopes join
+// the outermost one. Destruction commits what was posted, even when the command failed half way.
+class CommandScope {
+public:
+    CommandScope();
+    ~CommandScope();
+    CommandScope(const CommandScope&) = delete;
+    CommandScope& operator=(const CommandScope&) = delete;
+    // Commits every table written so far (a commit point); throws kIO when SQLite refuses.
+    void commit();
+};
+
+}  // namespace pavo::tables
