@@ -833,6 +833,7 @@ int Run::execute() {
         switch (r.outcome) {
             case Outcome::kDone:
                 ++done;
+                if (!e->is_directory()) ++files;
                 break;
             case Outcome::kQuietSkip:
                 break;
