@@ -280,6 +280,7 @@ class Run {
     fs::path root_;
     std::uint64_t total_ = 0, done_total_ = 0;
     bool aborted_ = false;
+    int late_warnings_ = 0;  // a file extracted, but its time or mode not set
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
     std::vector<std::pair<fs::path, std::int64_t>> folder_times_;
     std::mt19937_64 rng_{std::random_device{}()};
@@ -721,6 +722,7 @@ MemberResult Run::extract_member(const CentralEntry& e) {
         fsys.set_times(temp, t, t);
     } catch (const Error& err) {
         say(1, "warning: " + e.name + "  cannot set time or permissions: " + err.what());
+        ++late_warnings_;
     }
     try {
         fsys.rename(temp, target);
@@ -866,8 +868,10 @@ int Run::execute() {
             fsys.set_times(it->first, it->second, it->second);
         } catch (const Error& err) {
             say(1, "warning: cannot set the time of " + it->first.string() + ": " + err.what());
+            ++late_warnings_;
         }
     }
+    warnings += late_warnings_;
     if (error == 50) return 50;
     if (aborted_) return 80;
     if (error) return error;
