@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <limits>
 #include <new>
@@ -20,6 +21,10 @@ namespace {
 // In-flight input held by the pipeline at most (a job always starts when it is the oldest).
 constexpr std::uint64_t kMaxInFlightBytes = 160ull << 20;
 constexpr std::size_t kDictionary = 32768;
+constexpr std::uint64_t kDefaultWholeLimit = 32ull << 20;
+constexpr std::uint64_t kDefaultBlock = 4ull << 20;
+std::atomic<std::uint64_t> g_whole_limit{kDefaultWholeLimit};
+std::atomic<std::uint64_t> g_block{kDefaultBlock};
 
 int libdeflate_level_for(int level) {
     static const int kMap[] = {0, 1, 2, 3, 4, 6, 7};
@@ -74,6 +79,17 @@ bool read_fully(File& f, std::uint8_t* buf, std::size_t n, std::uint64_t offset)
 }
 
 }  // namespace
+
+std::uint64_t whole_member_limit() {
+    return g_whole_limit;
+}
+std::uint64_t block_size() {
+    return g_block;
+}
+void set_block_sizes_for_tests(std::uint64_t whole_limit, std::uint64_t block) {
+    g_whole_limit = whole_limit ? whole_limit : kDefaultWholeLimit;
+    g_block = block ? block : kDefaultBlock;
+}
 
 void run_compress_job(CompressJob& job) {
     try {

@@ -1,6 +1,6 @@
 // Deflating member data on worker threads, with results handed back in a fixed order.
 //
-// Members up to kWholeMemberLimit are read and compressed in one piece (several at once); larger
+// Members up to whole_member_limit() are read and compressed in one piece (several at once); larger
 // ones are cut into blocks compressed independently, each primed with the 32 KiB before it and
 // ended with a sync flush, so the blocks joined in order form one deflate stream. The bytes
 // produced depend only on the data and the level, never on the number of threads.
@@ -24,8 +24,11 @@
 
 namespace pavo::zip::detail {
 
-inline constexpr std::uint64_t kWholeMemberLimit = 32ull << 20;
-inline constexpr std::uint64_t kBlockSize = 4ull << 20;
+// Members up to this size are one job; larger ones are cut into blocks of block_size().
+std::uint64_t whole_member_limit();
+std::uint64_t block_size();
+// Tests shrink both to reach the block path with small files; 0 restores the defaults.
+void set_block_sizes_for_tests(std::uint64_t whole_limit, std::uint64_t block);
 
 struct CompressJob {
     // Input, set by the caller.

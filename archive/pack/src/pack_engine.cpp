@@ -411,7 +411,7 @@ void PackRun::write_stored_again(const SourceItem& s, CentralEntry& e, std::uint
     } catch (const Error& err) {
         throw RunError{kPackReadFailure, err.what()};
     }
-    std::vector<std::uint8_t> buf(detail::kBlockSize);
+    std::vector<std::uint8_t> buf(detail::block_size());
     std::uint32_t crc = 0;
     for (std::uint64_t at = 0; at < e.uncompressed_size;) {
         std::size_t n =
@@ -556,16 +556,16 @@ void PackRun::write_all() {
         int level = (opts_.level == 0 || stored_suffix(s.stored_name)) ? 0 : opts_.level;
         total_bytes_ += s.size;
         item.first_job = seq;
-        std::uint64_t pieces = s.size <= detail::kWholeMemberLimit
-                                   ? 1
-                                   : (s.size + detail::kBlockSize - 1) / detail::kBlockSize;
+        const std::uint64_t block = detail::block_size();
+        std::uint64_t pieces =
+            s.size <= detail::whole_member_limit() ? 1 : (s.size + block - 1) / block;
         for (std::uint64_t i = 0; i < pieces; ++i) {
             auto job = std::make_unique<CompressJob>();
             job->host = s.host;
             job->level = level;
             job->whole = pieces == 1;
-            job->offset = pieces == 1 ? 0 : i * detail::kBlockSize;
-            job->length = pieces == 1 ? s.size : std::min(detail::kBlockSize, s.size - job->offset);
+            job->offset = pieces == 1 ? 0 : i * block;
+            job->length = pieces == 1 ? s.size : std::min(block, s.size - job->offset);
             job->last = i + 1 == pieces;
             pipe_->submit(std::move(job));
             ++seq;
