@@ -81,7 +81,7 @@ struct TableImpl;
 // (kInvalidInput otherwise); an empty text stores a null; a text longer than a kString field's
 // size is cut to the size; a text that does not convert raises kConversion naming field and text.
 class Field {
-public:
+  public:
     const std::string& name() const;
     FieldType type() const;
     int size() const;
@@ -103,7 +103,7 @@ public:
     void set_as_boolean(bool value);
     void clear();
 
-private:
+  private:
     friend class Table;
     Field(TableImpl* impl, int index) : impl_(impl), index_(index) {}
     TableImpl* impl_;
@@ -111,7 +111,7 @@ private:
 };
 
 class Table {
-public:
+  public:
     Table();
     ~Table();  // closes (a pending edit is cancelled)
     Table(const Table&) = delete;
@@ -121,7 +121,8 @@ public:
     // (kInvalidInput otherwise); order and filter may change while open (the current row stays).
     void set_database_name(const std::string& name);
     void set_table_name(const std::string& name);
-    // Selects a named index ("" for the primary order); kNotFound "Index does not exist: X" on open.
+    // Selects a named index ("" for the primary order); kNotFound "Index does not exist: X" on
+    // open.
     void set_index_name(const std::string& name);
     // Orders by the listed fields ("ORDER;CATEGORY"), using the index that starts with them.
     void set_index_field_names(const std::string& fields);
@@ -235,7 +236,7 @@ public:
     void disable_controls();
     void enable_controls();
 
-private:
+  private:
     friend class Field;
     std::unique_ptr<TableImpl> impl_;
 };
@@ -243,7 +244,7 @@ private:
 // Groups the writes of one user command (see the durability note at the top). Nested scopes join
 // the outermost one. Destruction commits what was posted, even when the command failed half way.
 class CommandScope {
-public:
+  public:
     CommandScope();
     ~CommandScope();
     CommandScope(const CommandScope&) = delete;

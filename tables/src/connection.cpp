@@ -25,14 +25,17 @@ std::vector<Connection*> g_scope_connections;
 constexpr auto kMaxTransactionAge = std::chrono::milliseconds(500);
 constexpr int kFormatVersion = 1;
 
-std::string key_of(const fs::path& file) { return file.lexically_normal().string(); }
+std::string key_of(const fs::path& file) {
+    return file.lexically_normal().string();
+}
 
 FieldType type_from_name(const std::string& name, const fs::path& file) {
-    for (FieldType t : {FieldType::kString, FieldType::kDate, FieldType::kFloat, FieldType::kBoolean,
-                        FieldType::kAutoInc, FieldType::kMemo})
+    for (FieldType t : {FieldType::kString, FieldType::kDate, FieldType::kFloat,
+                        FieldType::kBoolean, FieldType::kAutoInc, FieldType::kMemo})
         if (name == field_type_name(t)) return t;
-    throw Error(ErrorKind::kCorruption,
-                file_label(file) + " is not a table file or is damaged (field type '" + name + "')");
+    throw Error(
+        ErrorKind::kCorruption,
+        file_label(file) + " is not a table file or is damaged (field type '" + name + "')");
 }
 
 std::string quoted(const std::string& s) {
@@ -48,17 +51,25 @@ std::string quoted(const std::string& s) {
 
 const char* field_type_name(FieldType type) {
     switch (type) {
-        case FieldType::kString: return "ftString";
-        case FieldType::kDate: return "ftDate";
-        case FieldType::kFloat: return "ftFloat";
-        case FieldType::kBoolean: return "ftBoolean";
-        case FieldType::kAutoInc: return "ftAutoInc";
-        case FieldType::kMemo: return "ftMemo";
+        case FieldType::kString:
+            return "ftString";
+        case FieldType::kDate:
+            return "ftDate";
+        case FieldType::kFloat:
+            return "ftFloat";
+        case FieldType::kBoolean:
+            return "ftBoolean";
+        case FieldType::kAutoInc:
+            return "ftAutoInc";
+        case FieldType::kMemo:
+            return "ftMemo";
     }
     return "?";
 }
 
-std::string file_label(const fs::path& file) { return file.string(); }
+std::string file_label(const fs::path& file) {
+    return file.string();
+}
 
 Stmt::Stmt(sqlite3* db, const std::string& sql) {
     if (sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
@@ -74,7 +85,9 @@ Stmt::Stmt(sqlite3* db, const std::string& sql) {
     }
 }
 
-Stmt::~Stmt() { sqlite3_finalize(stmt_); }
+Stmt::~Stmt() {
+    sqlite3_finalize(stmt_);
+}
 
 sqlite3* open_sqlite(const fs::path& file, bool create) {
     if (!create && file_system().stat(file).type != EntryType::kFile) {
@@ -121,14 +134,16 @@ Schema read_schema(sqlite3* db, const fs::path& file) {
         if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
             std::string msg = sqlite3_errmsg(db);
             sqlite3_finalize(st);
-            if (sqlite3_errcode(db) == SQLITE_BUSY) throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
+            if (sqlite3_errcode(db) == SQLITE_BUSY)
+                throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
             throw damaged(msg);
         }
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
         std::string msg = sqlite3_errmsg(db);
         sqlite3_finalize(st);
-        if (rc == SQLITE_BUSY) throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
+        if (rc == SQLITE_BUSY)
+            throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
         if (rc != SQLITE_DONE) throw damaged(msg);
     };
     auto text = [](sqlite3_stmt* st, int c) {
@@ -147,18 +162,19 @@ Schema read_schema(sqlite3* db, const fs::path& file) {
         f.required = sqlite3_column_int(st, 3) != 0;
         s.fields.push_back(std::move(f));
     });
-    query("SELECT name, fields, is_primary, is_unique, descending, case_insensitive "
-          "FROM pavo_indexes ORDER BY pos",
-          [&](sqlite3_stmt* st) {
-              IndexDef d;
-              d.name = text(st, 0);
-              d.fields = text(st, 1);
-              d.primary = sqlite3_column_int(st, 2) != 0;
-              d.unique = sqlite3_column_int(st, 3) != 0;
-              d.descending = sqlite3_column_int(st, 4) != 0;
-              d.case_insensitive = sqlite3_column_int(st, 5) != 0;
-              s.indexes.push_back(std::move(d));
-          });
+    query(
+        "SELECT name, fields, is_primary, is_unique, descending, case_insensitive "
+        "FROM pavo_indexes ORDER BY pos",
+        [&](sqlite3_stmt* st) {
+            IndexDef d;
+            d.name = text(st, 0);
+            d.fields = text(st, 1);
+            d.primary = sqlite3_column_int(st, 2) != 0;
+            d.unique = sqlite3_column_int(st, 3) != 0;
+            d.descending = sqlite3_column_int(st, 4) != 0;
+            d.case_insensitive = sqlite3_column_int(st, 5) != 0;
+            s.indexes.push_back(std::move(d));
+        });
     if (s.fields.empty()) throw damaged("no fields");
     int columns = -1;
     {
@@ -219,7 +235,8 @@ void write_schema(sqlite3* db, const Schema& schema) {
 }
 
 void check_not_busy(const fs::path& file) {
-    if (Connection::in_use(file)) throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
+    if (Connection::in_use(file))
+        throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
     std::unique_ptr<File> f;
     try {
         f = file_system().open(file, OpenMode::kRead);
@@ -263,7 +280,8 @@ std::shared_ptr<Connection> Connection::acquire(const fs::path& file, bool exclu
         int err = errno;
         c->lock_file_->close();
         c->lock_file_.reset();
-        if (err == EWOULDBLOCK) throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
+        if (err == EWOULDBLOCK)
+            throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
         throw Error::from_errno("Cannot lock table " + file_label(file), err);
     }
     c->db_ = open_sqlite(file, false);
@@ -293,7 +311,8 @@ Connection::~Connection() {
 Stmt& Connection::stmt(const std::string& sql) {
     auto it = stmts_.find(sql);
     if (it != stmts_.end()) return *it->second;
-    if (stmts_.size() > 200) stmts_.clear();  // filters make one-off statements; keep the cache small
+    if (stmts_.size() > 200)
+        stmts_.clear();  // filters make one-off statements; keep the cache small
     auto s = std::make_unique<Stmt>(db_, sql);
     Stmt& ref = *s;
     stmts_.emplace(sql, std::move(s));
@@ -318,7 +337,8 @@ void Connection::fail(const std::string& what) {
             throw Error(ErrorKind::kLocked, "Table is busy: " + where);
         case SQLITE_CORRUPT:
         case SQLITE_NOTADB:
-            throw Error(ErrorKind::kCorruption, where + " is not a table file or is damaged (" + msg + ")");
+            throw Error(ErrorKind::kCorruption,
+                        where + " is not a table file or is damaged (" + msg + ")");
         case SQLITE_CONSTRAINT:
             throw Error(ErrorKind::kKeyViolation, "Key violation.\nTable: " + where);
         case SQLITE_FULL:
@@ -327,7 +347,8 @@ void Connection::fail(const std::string& what) {
         case SQLITE_READONLY:
             throw Error(ErrorKind::kIO, "Cannot write table " + where + ": " + msg);
         default:
-            throw Error(ErrorKind::kInternal, "Table operation failed on " + where + " (" + what + "): " + msg);
+            throw Error(ErrorKind::kInternal,
+                        "Table operation failed on " + where + " (" + what + "): " + msg);
     }
 }
 
@@ -398,12 +419,16 @@ void commit_all_scope_transactions(bool throw_on_error) {
     if (throw_on_error && !first_error.empty()) throw Error(ErrorKind::kIO, first_error);
 }
 
-CommandScope::CommandScope() { ++g_scope_depth; }
+CommandScope::CommandScope() {
+    ++g_scope_depth;
+}
 
 CommandScope::~CommandScope() {
     if (--g_scope_depth == 0) commit_all_scope_transactions(false);
 }
 
-void CommandScope::commit() { commit_all_scope_transactions(true); }
+void CommandScope::commit() {
+    commit_all_scope_transactions(true);
+}
 
 }  // namespace pavo::tables

@@ -20,20 +20,20 @@ namespace fs = std::filesystem;
 
 // A prepared statement, reset after every use by StmtUse.
 class Stmt {
-public:
+  public:
     Stmt(sqlite3* db, const std::string& sql);
     ~Stmt();
     Stmt(const Stmt&) = delete;
     Stmt& operator=(const Stmt&) = delete;
     sqlite3_stmt* get() const { return stmt_; }
 
-private:
+  private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
 // Resets and clears a statement when it goes out of scope.
 class StmtUse {
-public:
+  public:
     explicit StmtUse(Stmt& s) : s_(s.get()) {}
     ~StmtUse() {
         sqlite3_reset(s_);
@@ -41,7 +41,7 @@ public:
     }
     sqlite3_stmt* operator*() const { return s_; }
 
-private:
+  private:
     sqlite3_stmt* s_;
 };
 
@@ -51,7 +51,7 @@ struct Schema {
 };
 
 class Connection {
-public:
+  public:
     // The connection of a table file, opened when no Table of this process has it open.
     // display is the name used in messages.
     static std::shared_ptr<Connection> acquire(const fs::path& file, bool exclusive);
@@ -81,7 +81,7 @@ public:
     // Bumped by every write, so a Table can tell its rows might be stale.
     std::uint64_t generation = 0;
 
-private:
+  private:
     Connection() = default;
 
     fs::path file_;
@@ -104,7 +104,9 @@ Schema read_schema(sqlite3* db, const fs::path& file);
 // Writes a new table's definitions and its data table with indexes into an empty database.
 void write_schema(sqlite3* db, const Schema& schema);
 // The SQL column name of field i.
-inline std::string column_name(int i) { return "c" + std::to_string(i); }
+inline std::string column_name(int i) {
+    return "c" + std::to_string(i);
+}
 // Messages name the file as the user knows it.
 std::string file_label(const fs::path& file);
 // Throws kLocked "Table is busy: <file>" unless an exclusive lock on the file can be had now.

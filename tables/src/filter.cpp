@@ -48,7 +48,7 @@ std::string shown(const Token& t) {
 }
 
 class Lexer {
-public:
+  public:
     explicit Lexer(std::string_view text) : s_(text) {}
 
     Token next() {
@@ -88,9 +88,9 @@ public:
                    ((c == '-' || c == '+') && i_ + 1 < s_.size() &&
                     ((s_[i_ + 1] >= '0' && s_[i_ + 1] <= '9') || s_[i_ + 1] == '.'))) {
             ++i_;
-            while (i_ < s_.size() && (is_name_char(s_[i_]) || s_[i_] == '.' ||
-                                      ((s_[i_] == '-' || s_[i_] == '+') &&
-                                       (s_[i_ - 1] == 'e' || s_[i_ - 1] == 'E'))))
+            while (i_ < s_.size() &&
+                   (is_name_char(s_[i_]) || s_[i_] == '.' ||
+                    ((s_[i_] == '-' || s_[i_] == '+') && (s_[i_ - 1] == 'e' || s_[i_ - 1] == 'E'))))
                 ++i_;
             t.kind = Tok::kNumber;
             t.text = std::string(s_.substr(start, i_ - start));
@@ -103,7 +103,10 @@ public:
             while (i_ < s_.size() && is_name_char(s_[i_])) ++i_;
             t.text = std::string(s_.substr(start, i_ - start));
             std::string up = to_upper(t.text);
-            t.kind = up == "AND" ? Tok::kAnd : up == "OR" ? Tok::kOr : up == "NOT" ? Tok::kNot : Tok::kName;
+            t.kind = up == "AND"   ? Tok::kAnd
+                     : up == "OR"  ? Tok::kOr
+                     : up == "NOT" ? Tok::kNot
+                                   : Tok::kName;
         } else if (c == '(' || c == ')') {
             ++i_;
             t.kind = c == '(' ? Tok::kLParen : Tok::kRParen;
@@ -117,6 +120,7 @@ public:
             // One whole UTF-8 character, so the message shows what the user typed.
             ++i_;
             while (i_ < s_.size() && (static_cast<unsigned char>(s_[i_]) & 0xC0) == 0x80) ++i_;
+            t.kind = Tok::kOp;
             t.raw = std::string(s_.substr(start, i_ - start));
             fail(t.position, "unexpected character " + shown(t));
         }
@@ -124,13 +128,13 @@ public:
         return t;
     }
 
-private:
+  private:
     std::string_view s_;
     std::size_t i_ = 0;
 };
 
 class Parser {
-public:
+  public:
     explicit Parser(std::string_view text) : lex_(text) { advance(); }
 
     FilterExpr parse() {
@@ -142,7 +146,7 @@ public:
         return e;
     }
 
-private:
+  private:
     void advance() { cur_ = lex_.next(); }
 
     std::unique_ptr<FilterNode> node(FilterNode::Kind kind, int position) {
@@ -190,7 +194,8 @@ private:
         if (cur_.kind == Tok::kLParen) {
             advance();
             auto inner = expr(depth + 1);
-            if (cur_.kind != Tok::kRParen) fail(cur_.position, "expected ')' but found " + shown(cur_));
+            if (cur_.kind != Tok::kRParen)
+                fail(cur_.position, "expected ')' but found " + shown(cur_));
             advance();
             return inner;
         }
@@ -199,8 +204,12 @@ private:
         if (cur_.kind != Tok::kOp)
             fail(cur_.position, "expected a comparison operator but found " + shown(cur_));
         const std::string& op = cur_.text;
-        n->op = op == "=" ? CompareOp::kEq : op == "<>" ? CompareOp::kNe : op == "<" ? CompareOp::kLt
-              : op == ">" ? CompareOp::kGt : op == "<=" ? CompareOp::kLe : CompareOp::kGe;
+        n->op = op == "="    ? CompareOp::kEq
+                : op == "<>" ? CompareOp::kNe
+                : op == "<"  ? CompareOp::kLt
+                : op == ">"  ? CompareOp::kGt
+                : op == "<=" ? CompareOp::kLe
+                             : CompareOp::kGe;
         if (op == "==") fail(cur_.position, "unexpected " + shown(cur_));
         advance();
         n->rhs = operand();
@@ -235,40 +244,57 @@ private:
 
 const char* sql_op(CompareOp op) {
     switch (op) {
-        case CompareOp::kEq: return "=";
-        case CompareOp::kNe: return "<>";
-        case CompareOp::kLt: return "<";
-        case CompareOp::kGt: return ">";
-        case CompareOp::kLe: return "<=";
-        case CompareOp::kGe: return ">=";
+        case CompareOp::kEq:
+            return "=";
+        case CompareOp::kNe:
+            return "<>";
+        case CompareOp::kLt:
+            return "<";
+        case CompareOp::kGt:
+            return ">";
+        case CompareOp::kLe:
+            return "<=";
+        case CompareOp::kGe:
+            return ">=";
     }
     return "=";
 }
 
 CompareOp flipped(CompareOp op) {
     switch (op) {
-        case CompareOp::kLt: return CompareOp::kGt;
-        case CompareOp::kGt: return CompareOp::kLt;
-        case CompareOp::kLe: return CompareOp::kGe;
-        case CompareOp::kGe: return CompareOp::kLe;
-        default: return op;
+        case CompareOp::kLt:
+            return CompareOp::kGt;
+        case CompareOp::kGt:
+            return CompareOp::kLt;
+        case CompareOp::kLe:
+            return CompareOp::kGe;
+        case CompareOp::kGe:
+            return CompareOp::kLe;
+        default:
+            return op;
     }
 }
 
 bool holds(CompareOp op, int c) {
     switch (op) {
-        case CompareOp::kEq: return c == 0;
-        case CompareOp::kNe: return c != 0;
-        case CompareOp::kLt: return c < 0;
-        case CompareOp::kGt: return c > 0;
-        case CompareOp::kLe: return c <= 0;
-        case CompareOp::kGe: return c >= 0;
+        case CompareOp::kEq:
+            return c == 0;
+        case CompareOp::kNe:
+            return c != 0;
+        case CompareOp::kLt:
+            return c < 0;
+        case CompareOp::kGt:
+            return c > 0;
+        case CompareOp::kLe:
+            return c <= 0;
+        case CompareOp::kGe:
+            return c >= 0;
     }
     return false;
 }
 
 class Compiler {
-public:
+  public:
     Compiler(const std::vector<FieldDef>& fields, bool nocase) : fields_(fields), nocase_(nocase) {}
 
     CompiledFilter run(const FilterExpr& e) {
@@ -283,7 +309,7 @@ public:
         return out;
     }
 
-private:
+  private:
     void node(const FilterNode& n) {
         switch (n.kind) {
             case FilterNode::Kind::kAnd:
@@ -321,7 +347,9 @@ private:
     }
 
     std::string col(int i) { return "c" + std::to_string(i); }
-    std::string collate(bool text) { return text && nocase_ ? " COLLATE NOCASE" : " COLLATE BINARY"; }
+    std::string collate(bool text) {
+        return text && nocase_ ? " COLLATE NOCASE" : " COLLATE BINARY";
+    }
 
     void compare(const FilterNode& n) {
         Operand a = n.lhs, b = n.rhs;
@@ -368,7 +396,8 @@ private:
         bool blank = k.kind == Operand::Kind::kText && k.text.empty();
         if (is_text_type(def.type)) {
             std::string text = k.text;
-            if ((op == CompareOp::kEq || op == CompareOp::kNe) && !text.empty() && text.back() == '*') {
+            if ((op == CompareOp::kEq || op == CompareOp::kNe) && !text.empty() &&
+                text.back() == '*') {
                 text.pop_back();
                 // The prefix is compared on characters so that a multi-byte letter is never split.
                 std::size_t chars = 0;
@@ -391,9 +420,9 @@ private:
             return;
         }
         if (blank) {
-            sql_ += op == CompareOp::kEq ? "(" + c + " IS NULL)"
-                  : op == CompareOp::kNe ? "(" + c + " IS NOT NULL)"
-                                         : std::string("0");
+            sql_ += op == CompareOp::kEq   ? "(" + c + " IS NULL)"
+                    : op == CompareOp::kNe ? "(" + c + " IS NOT NULL)"
+                                           : std::string("0");
             return;
         }
         Value v;
@@ -404,7 +433,8 @@ private:
                 v = value_from_text(def, k.text);
             } catch (const Error& e) {
                 throw Error(ErrorKind::kConversion, "Filter expression error at position " +
-                                                        std::to_string(k.position) + ": " + e.what());
+                                                        std::to_string(k.position) + ": " +
+                                                        e.what());
             }
         }
         if (op == CompareOp::kNe) {
@@ -439,7 +469,9 @@ int find_field(const std::vector<FieldDef>& fields, std::string_view name) {
     return -1;
 }
 
-FilterExpr parse_filter(std::string_view text) { return Parser(text).parse(); }
+FilterExpr parse_filter(std::string_view text) {
+    return Parser(text).parse();
+}
 
 CompiledFilter compile_filter(const FilterExpr& expr, const std::vector<FieldDef>& fields,
                               bool case_insensitive) {

@@ -1,4 +1,6 @@
 // Table: the dataset over one table file (order, filter, cursor, row cache, edit buffer).
+#include "tables/table.h"
+
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
@@ -10,7 +12,6 @@
 #include "tables/src/connection.h"
 #include "tables/src/filter.h"
 #include "tables/src/values.h"
-#include "tables/table.h"
 #include "utility/text_conv.h"
 
 namespace pavo::tables {
@@ -34,9 +35,13 @@ std::vector<std::string> split_fields(const std::string& list) {
     return out;
 }
 
-bool same_name(const std::string& a, const std::string& b) { return to_upper(a) == to_upper(b); }
+bool same_name(const std::string& a, const std::string& b) {
+    return to_upper(a) == to_upper(b);
+}
 
-[[noreturn]] void not_open() { throw Error(ErrorKind::kInvalidInput, "Cannot perform this operation on a closed dataset"); }
+[[noreturn]] void not_open() {
+    throw Error(ErrorKind::kInvalidInput, "Cannot perform this operation on a closed dataset");
+}
 
 }  // namespace
 
@@ -73,8 +78,12 @@ struct TableImpl {
     int next_observer = 1;
     int disabled = 0;
 
-    const std::vector<FieldDef>& fields() const { return conn ? conn->schema().fields : def_fields; }
-    const std::vector<IndexDef>& indexes() const { return conn ? conn->schema().indexes : def_indexes; }
+    const std::vector<FieldDef>& fields() const {
+        return conn ? conn->schema().fields : def_fields;
+    }
+    const std::vector<IndexDef>& indexes() const {
+        return conn ? conn->schema().indexes : def_indexes;
+    }
     int count() const { return static_cast<int>(rids.size()); }
 
     void notify(EventKind kind, int field = -1) {
@@ -90,14 +99,16 @@ struct TableImpl {
     fs::path resolve_file() const {
         if (table.empty()) throw Error(ErrorKind::kInvalidInput, "No table name given");
         std::string name = table;
-        std::string base = name.substr(name.find_last_of("\\/") == std::string::npos ? 0 : name.find_last_of("\\/") + 1);
+        std::string base = name.substr(
+            name.find_last_of("\\/") == std::string::npos ? 0 : name.find_last_of("\\/") + 1);
         if (base.find('.') == std::string::npos) name += ".db";
         std::string folder;
         if (!database.empty()) {
             AliasConfig& aliases = AliasConfig::current();
             if (aliases.exists(database)) {
                 folder = aliases.path(database);
-            } else if (database.find(':') != std::string::npos || database.find('\\') != std::string::npos ||
+            } else if (database.find(':') != std::string::npos ||
+                       database.find('\\') != std::string::npos ||
                        database.find('/') != std::string::npos) {
                 folder = database;
             } else {
@@ -127,8 +138,11 @@ struct TableImpl {
         std::vector<int> cols;
         bool nocase = false, desc = false;
         if (!index_name.empty()) {
-            auto it = std::find_if(idx.begin(), idx.end(), [&](const IndexDef& d) { return same_name(d.name, index_name); });
-            if (it == idx.end()) throw Error(ErrorKind::kNotFound, "Index does not exist: " + index_name);
+            auto it = std::find_if(idx.begin(), idx.end(), [&](const IndexDef& d) {
+                return same_name(d.name, index_name);
+            });
+            if (it == idx.end())
+                throw Error(ErrorKind::kNotFound, "Index does not exist: " + index_name);
             cols = field_list(it->fields);
             nocase = it->case_insensitive && !it->primary;
             desc = it->descending;
@@ -140,7 +154,8 @@ struct TableImpl {
                 for (const auto& d : idx) {
                     if ((pass == 0) != d.primary) continue;
                     auto f = field_list(d.fields);
-                    if (f.size() >= cols.size() && std::equal(cols.begin(), cols.end(), f.begin())) {
+                    if (f.size() >= cols.size() &&
+                        std::equal(cols.begin(), cols.end(), f.begin())) {
                         match = &d;
                         break;
                     }
@@ -163,7 +178,8 @@ struct TableImpl {
         std::string sql;
         for (std::size_t i = 0; i < cols.size(); ++i) {
             order_nocase[i] = nocase && is_text_type(fields()[cols[i]].type);
-            sql += column_name(cols[i]) + (nocase ? " COLLATE NOCASE" : " COLLATE BINARY") + (desc ? " DESC, " : ", ");
+            sql += column_name(cols[i]) + (nocase ? " COLLATE NOCASE" : " COLLATE BINARY") +
+                   (desc ? " DESC, " : ", ");
         }
         order_sql = sql + (desc ? "rid DESC" : "rid");
     }
@@ -179,7 +195,8 @@ struct TableImpl {
     }
 
     void bind_filter(sqlite3_stmt* st, int first) {
-        for (std::size_t i = 0; i < cfilter.binds.size(); ++i) bind_value(st, first + static_cast<int>(i), cfilter.binds[i]);
+        for (std::size_t i = 0; i < cfilter.binds.size(); ++i)
+            bind_value(st, first + static_cast<int>(i), cfilter.binds[i]);
     }
 
     std::int64_t current_rid() const {
@@ -197,7 +214,8 @@ struct TableImpl {
         std::vector<std::int64_t> fresh;
         fresh.reserve(rids.size() + 16);
         int rc;
-        while ((rc = sqlite3_step(*use)) == SQLITE_ROW) fresh.push_back(sqlite3_column_int64(*use, 0));
+        while ((rc = sqlite3_step(*use)) == SQLITE_ROW)
+            fresh.push_back(sqlite3_column_int64(*use, 0));
         if (rc != SQLITE_DONE) conn->fail("reading rows");
         rids.swap(fresh);
         int old = pos;
@@ -220,7 +238,8 @@ struct TableImpl {
         Row r;
         std::size_t n = fields().size();
         r.values.reserve(n);
-        for (std::size_t i = 0; i < n; ++i) r.values.push_back(column_value(st, static_cast<int>(i) + 1));
+        for (std::size_t i = 0; i < n; ++i)
+            r.values.push_back(column_value(st, static_cast<int>(i) + 1));
         return r;
     }
 
@@ -241,9 +260,11 @@ struct TableImpl {
         if (cache.size() + want.size() > kCacheLimit) cache.clear();
         Stmt& s = conn->stmt(block_sql);
         StmtUse use(s);
-        for (std::size_t i = 0; i < want.size(); ++i) sqlite3_bind_int64(*use, static_cast<int>(i) + 1, want[i]);
+        for (std::size_t i = 0; i < want.size(); ++i)
+            sqlite3_bind_int64(*use, static_cast<int>(i) + 1, want[i]);
         int rc;
-        while ((rc = sqlite3_step(*use)) == SQLITE_ROW) cache[sqlite3_column_int64(*use, 0)] = read_columns(*use);
+        while ((rc = sqlite3_step(*use)) == SQLITE_ROW)
+            cache[sqlite3_column_int64(*use, 0)] = read_columns(*use);
         if (rc != SQLITE_DONE) conn->fail("reading rows");
         for (auto rid : want)
             if (!cache.count(rid)) cache[rid] = gone_row();
@@ -290,7 +311,8 @@ struct TableImpl {
     // Order of (a, ra) against (b, rb) in the current order: true when a comes first.
     bool before(const Row& a, std::int64_t ra, const Row& b, std::int64_t rb) const {
         for (std::size_t i = 0; i < order_cols.size(); ++i) {
-            int c = compare_values(a.values[order_cols[i]], b.values[order_cols[i]], order_nocase[i]);
+            int c =
+                compare_values(a.values[order_cols[i]], b.values[order_cols[i]], order_nocase[i]);
             if (c != 0) return order_desc ? c > 0 : c < 0;
         }
         return order_desc ? ra > rb : ra < rb;
@@ -307,17 +329,21 @@ struct TableImpl {
                 c = compare_values(r.values[order_cols[i]], key[i], order_nocase[i]);
                 if (order_desc) c = -c;
             }
-            if (c < 0) lo = mid + 1;
-            else hi = mid;
+            if (c < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
         }
         return lo;
     }
 
     std::vector<Value> key_values(const std::vector<std::string>& values) {
         if (values.size() > order_cols.size())
-            throw Error(ErrorKind::kInvalidInput, "More key values than fields in the current index");
+            throw Error(ErrorKind::kInvalidInput,
+                        "More key values than fields in the current index");
         std::vector<Value> key;
-        for (std::size_t i = 0; i < values.size(); ++i) key.push_back(value_from_text(fields()[order_cols[i]], values[i]));
+        for (std::size_t i = 0; i < values.size(); ++i)
+            key.push_back(value_from_text(fields()[order_cols[i]], values[i]));
         return key;
     }
 
@@ -344,7 +370,10 @@ struct TableImpl {
             bool nocase = d.case_insensitive && !d.primary;
             std::string sql = "SELECT rid FROM data WHERE rid <> ?";
             for (int c : cols)
-                sql += " AND " + column_name(c) + (r.values[c].is_null() ? " IS NULL" : std::string(" = ?") + (nocase ? " COLLATE NOCASE" : " COLLATE BINARY"));
+                sql += " AND " + column_name(c) +
+                       (r.values[c].is_null() ? " IS NULL"
+                                              : std::string(" = ?") + (nocase ? " COLLATE NOCASE"
+                                                                              : " COLLATE BINARY"));
             sql += " LIMIT 1";
             Stmt& s = conn->stmt(sql);
             StmtUse use(s);
@@ -355,8 +384,10 @@ struct TableImpl {
             int rc = sqlite3_step(*use);
             if (rc == SQLITE_ROW) {
                 std::string key;
-                for (int c : cols) key += (key.empty() ? "" : ";") + text_from_value(fields()[c], r.values[c]);
-                throw Error(ErrorKind::kKeyViolation, "Key violation.\nTable: " + table + "\nKey: " + key);
+                for (int c : cols)
+                    key += (key.empty() ? "" : ";") + text_from_value(fields()[c], r.values[c]);
+                throw Error(ErrorKind::kKeyViolation,
+                            "Key violation.\nTable: " + table + "\nKey: " + key);
             }
             if (rc != SQLITE_DONE) conn->fail("checking keys");
         }
@@ -374,11 +405,13 @@ struct TableImpl {
         }
         const auto& f = fields();
         for (std::size_t i = 0; i < f.size(); ++i)
-            if (f[i].type == FieldType::kAutoInc) r.values[i] = Value::of_number(static_cast<double>(rid));
+            if (f[i].type == FieldType::kAutoInc)
+                r.values[i] = Value::of_number(static_cast<double>(rid));
         Stmt& s = conn->stmt(insert_sql);
         StmtUse use(s);
         sqlite3_bind_int64(*use, 1, rid);
-        for (std::size_t i = 0; i < f.size(); ++i) bind_value(*use, static_cast<int>(i) + 2, r.values[i]);
+        for (std::size_t i = 0; i < f.size(); ++i)
+            bind_value(*use, static_cast<int>(i) + 2, r.values[i]);
         if (sqlite3_step(*use) != SQLITE_DONE) conn->fail("adding a row");
         return rid;
     }
@@ -457,7 +490,8 @@ void TableImpl::post() {
                 if (dirty[i]) bind_value(*use, b++, buffer.values[i]);
             sqlite3_bind_int64(*use, b, rid);
             if (sqlite3_step(*use) != SQLITE_DONE) conn->fail("changing a row");
-            if (sqlite3_changes(conn->db()) == 0) throw Error(ErrorKind::kNotFound, "Record/key deleted.");
+            if (sqlite3_changes(conn->db()) == 0)
+                throw Error(ErrorKind::kNotFound, "Record/key deleted.");
         }
     });
     if (cache.size() >= kCacheLimit) cache.clear();
@@ -478,8 +512,10 @@ void TableImpl::post() {
         int lo = 0, hi = count();
         while (lo < hi) {
             int mid = (lo + hi) / 2;
-            if (before(row_at(mid, false), rids[mid], copy, rid)) lo = mid + 1;
-            else hi = mid;
+            if (before(row_at(mid, false), rids[mid], copy, rid))
+                lo = mid + 1;
+            else
+                hi = mid;
         }
         rids.insert(rids.begin() + lo, rid);
         pos = lo;
@@ -493,11 +529,21 @@ void TableImpl::post() {
 // ---------------------------------------------------------------------------------------------
 // Field
 
-const std::string& Field::name() const { return impl_->fields()[index_].name; }
-FieldType Field::type() const { return impl_->fields()[index_].type; }
-int Field::size() const { return impl_->fields()[index_].size; }
-bool Field::required() const { return impl_->fields()[index_].required; }
-bool Field::is_null() const { return impl_->current_value(index_).is_null(); }
+const std::string& Field::name() const {
+    return impl_->fields()[index_].name;
+}
+FieldType Field::type() const {
+    return impl_->fields()[index_].type;
+}
+int Field::size() const {
+    return impl_->fields()[index_].size;
+}
+bool Field::required() const {
+    return impl_->fields()[index_].required;
+}
+bool Field::is_null() const {
+    return impl_->current_value(index_).is_null();
+}
 
 std::string Field::as_string() const {
     return text_from_value(impl_->fields()[index_], impl_->current_value(index_));
@@ -527,7 +573,9 @@ bool Field::as_boolean() const {
     return value_from_text(as_bool, v.text).number != 0;
 }
 
-std::int64_t Field::as_integer() const { return static_cast<std::int64_t>(std::llround(as_float())); }
+std::int64_t Field::as_integer() const {
+    return static_cast<std::int64_t>(std::llround(as_float()));
+}
 
 namespace {
 
@@ -553,7 +601,9 @@ void Field::set_as_string(std::string_view text) {
 void Field::set_as_float(double value) {
     const FieldDef& f = impl_->fields()[index_];
     if (!std::isfinite(value))
-        throw Error(ErrorKind::kConversion, "'" + format_number(value) + "' is not a valid floating point value for field '" + f.name + "'");
+        throw Error(ErrorKind::kConversion,
+                    "'" + format_number(value) +
+                        "' is not a valid floating point value for field '" + f.name + "'");
     if (is_text_type(f.type)) return set_as_string(format_number(value));
     if (f.type == FieldType::kDate) return set_as_date(value);
     if (f.type == FieldType::kBoolean) return set_as_boolean(value != 0);
@@ -563,7 +613,8 @@ void Field::set_as_float(double value) {
 void Field::set_as_date(double date) {
     const FieldDef& f = impl_->fields()[index_];
     if (!std::isfinite(date) || !civil_from_date(date))
-        throw Error(ErrorKind::kConversion, "'" + format_number(date) + "' is not a valid date for field '" + f.name + "'");
+        throw Error(ErrorKind::kConversion,
+                    "'" + format_number(date) + "' is not a valid date for field '" + f.name + "'");
     if (is_text_type(f.type)) return set_as_string(format_short_date(date));
     store(impl_, index_, Value::of_number(f.type == FieldType::kDate ? std::trunc(date) : date));
 }
@@ -574,7 +625,9 @@ void Field::set_as_boolean(bool value) {
     store(impl_, index_, Value::of_number(value ? 1 : 0));
 }
 
-void Field::clear() { store(impl_, index_, Value::null()); }
+void Field::clear() {
+    store(impl_, index_, Value::null());
+}
 
 // ---------------------------------------------------------------------------------------------
 // Table
@@ -673,33 +726,64 @@ void Table::set_filter_case_insensitive(bool on) {
     reconfigure(*impl_, [&] { impl_->filter_nocase = on; });
 }
 
-const std::string& Table::database_name() const { return impl_->database; }
-const std::string& Table::table_name() const { return impl_->table; }
-const std::string& Table::index_name() const { return impl_->index_name; }
-const std::string& Table::index_field_names() const { return impl_->index_fields; }
-const std::string& Table::filter() const { return impl_->filter_text; }
-bool Table::filtered() const { return impl_->filtered; }
-bool Table::filter_case_insensitive() const { return impl_->filter_nocase; }
-bool Table::exclusive() const { return impl_->exclusive; }
+const std::string& Table::database_name() const {
+    return impl_->database;
+}
+const std::string& Table::table_name() const {
+    return impl_->table;
+}
+const std::string& Table::index_name() const {
+    return impl_->index_name;
+}
+const std::string& Table::index_field_names() const {
+    return impl_->index_fields;
+}
+const std::string& Table::filter() const {
+    return impl_->filter_text;
+}
+bool Table::filtered() const {
+    return impl_->filtered;
+}
+bool Table::filter_case_insensitive() const {
+    return impl_->filter_nocase;
+}
+bool Table::exclusive() const {
+    return impl_->exclusive;
+}
 
-std::string Table::file_path() const { return impl_->resolve_file().string(); }
-bool Table::exists() const { return file_system().stat(impl_->resolve_file()).type == EntryType::kFile; }
+std::string Table::file_path() const {
+    return impl_->resolve_file().string();
+}
+bool Table::exists() const {
+    return file_system().stat(impl_->resolve_file()).type == EntryType::kFile;
+}
 
-void Table::set_field_defs(std::vector<FieldDef> defs) { impl_->def_fields = std::move(defs); }
-void Table::set_index_defs(std::vector<IndexDef> defs) { impl_->def_indexes = std::move(defs); }
-const std::vector<FieldDef>& Table::field_defs() const { return impl_->fields(); }
-const std::vector<IndexDef>& Table::index_defs() const { return impl_->indexes(); }
+void Table::set_field_defs(std::vector<FieldDef> defs) {
+    impl_->def_fields = std::move(defs);
+}
+void Table::set_index_defs(std::vector<IndexDef> defs) {
+    impl_->def_indexes = std::move(defs);
+}
+const std::vector<FieldDef>& Table::field_defs() const {
+    return impl_->fields();
+}
+const std::vector<IndexDef>& Table::index_defs() const {
+    return impl_->indexes();
+}
 
 namespace {
 
 void validate(const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
-    auto bad = [](const std::string& why) { return Error(ErrorKind::kInvalidInput, "Invalid table definition: " + why); };
+    auto bad = [](const std::string& why) {
+        return Error(ErrorKind::kInvalidInput, "Invalid table definition: " + why);
+    };
     if (fields.empty()) throw bad("no fields");
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldDef& f = fields[i];
         if (trim(f.name).empty() || f.name.find_first_of(";[]\"") != std::string::npos)
             throw bad("field name '" + f.name + "'");
-        if (find_field(fields, f.name) != static_cast<int>(i)) throw bad("field '" + f.name + "' defined twice");
+        if (find_field(fields, f.name) != static_cast<int>(i))
+            throw bad("field '" + f.name + "' defined twice");
         if (f.type == FieldType::kString && (f.size < 1 || f.size > 255))
             throw bad("field '" + f.name + "' needs a size from 1 to 255");
     }
@@ -710,15 +794,19 @@ void validate(const std::vector<FieldDef>& fields, const std::vector<IndexDef>& 
         auto names = split_fields(d.fields);
         if (names.empty()) throw bad("index '" + d.name + "' has no fields");
         for (const auto& n : names)
-            if (find_field(fields, n) < 0) throw bad("index '" + d.name + "' names unknown field '" + n + "'");
+            if (find_field(fields, n) < 0)
+                throw bad("index '" + d.name + "' names unknown field '" + n + "'");
         if (!d.primary && d.name.empty()) throw bad("a secondary index needs a name");
         for (std::size_t j = 0; j < i; ++j)
-            if (!d.name.empty() && same_name(indexes[j].name, d.name)) throw bad("index '" + d.name + "' defined twice");
+            if (!d.name.empty() && same_name(indexes[j].name, d.name))
+                throw bad("index '" + d.name + "' defined twice");
     }
     if (primaries > 1) throw bad("more than one primary index");
 }
 
-fs::path journal_of(const fs::path& file) { return fs::path(file.string() + "-journal"); }
+fs::path journal_of(const fs::path& file) {
+    return fs::path(file.string() + "-journal");
+}
 
 void remove_if_present(const fs::path& p) {
     if (file_system().exists(p)) file_system().remove(p);
@@ -731,7 +819,8 @@ void Table::create_table(bool replace) {
     if (impl_->state != DatasetState::kInactive) close();
     fs::path file = impl_->resolve_file();
     bool existed = file_system().exists(file);
-    if (existed && !replace) throw Error(ErrorKind::kExists, "Table already exists: " + file_label(file));
+    if (existed && !replace)
+        throw Error(ErrorKind::kExists, "Table already exists: " + file_label(file));
     if (existed) check_not_busy(file);
     fs::path tmp = file.string() + ".creating";
     remove_if_present(tmp);
@@ -740,16 +829,19 @@ void Table::create_table(bool replace) {
     // Normalised field lists, so stored index definitions name fields as the fields do.
     for (auto& d : schema.indexes) {
         std::string list;
-        for (const auto& n : split_fields(d.fields)) list += (list.empty() ? "" : ";") + schema.fields[find_field(schema.fields, n)].name;
+        for (const auto& n : split_fields(d.fields))
+            list += (list.empty() ? "" : ";") + schema.fields[find_field(schema.fields, n)].name;
         d.fields = list;
     }
     sqlite3* db = open_sqlite(tmp, true);
     try {
         if (sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw Error(ErrorKind::kIO, "Cannot create table " + file_label(file) + ": " + sqlite3_errmsg(db));
+            throw Error(ErrorKind::kIO,
+                        "Cannot create table " + file_label(file) + ": " + sqlite3_errmsg(db));
         write_schema(db, schema);
         if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw Error(ErrorKind::kIO, "Cannot create table " + file_label(file) + ": " + sqlite3_errmsg(db));
+            throw Error(ErrorKind::kIO,
+                        "Cannot create table " + file_label(file) + ": " + sqlite3_errmsg(db));
     } catch (...) {
         sqlite3_close_v2(db);
         remove_if_present(tmp);
@@ -774,7 +866,8 @@ void Table::create_table(bool replace) {
 void Table::delete_table() {
     if (impl_->state != DatasetState::kInactive) close();
     fs::path file = impl_->resolve_file();
-    if (!file_system().exists(file)) throw Error(ErrorKind::kNotFound, "Table does not exist: " + file_label(file));
+    if (!file_system().exists(file))
+        throw Error(ErrorKind::kNotFound, "Table does not exist: " + file_label(file));
     check_not_busy(file);
     file_system().remove(file);
     remove_if_present(journal_of(file));
@@ -837,7 +930,9 @@ void Table::close() {
     t.notify(EventKind::kStateChanged);
 }
 
-bool Table::active() const { return impl_->state != DatasetState::kInactive; }
+bool Table::active() const {
+    return impl_->state != DatasetState::kInactive;
+}
 
 void Table::refresh() {
     TableImpl& t = *impl_;
@@ -913,13 +1008,20 @@ void Table::move_by(int n) {
     t.notify(EventKind::kScrolled);
 }
 
-bool Table::eof() const { return impl_->state == DatasetState::kInactive || impl_->eof; }
-bool Table::bof() const { return impl_->state == DatasetState::kInactive || impl_->bof; }
-int Table::record_count() const { return impl_->state == DatasetState::kInactive ? 0 : impl_->count(); }
+bool Table::eof() const {
+    return impl_->state == DatasetState::kInactive || impl_->eof;
+}
+bool Table::bof() const {
+    return impl_->state == DatasetState::kInactive || impl_->bof;
+}
+int Table::record_count() const {
+    return impl_->state == DatasetState::kInactive ? 0 : impl_->count();
+}
 
 int Table::record_number() const {
     const TableImpl& t = *impl_;
-    if (t.state == DatasetState::kInactive || t.state == DatasetState::kInsert || t.rids.empty()) return -1;
+    if (t.state == DatasetState::kInactive || t.state == DatasetState::kInsert || t.rids.empty())
+        return -1;
     return t.pos + 1;
 }
 
@@ -937,11 +1039,14 @@ std::string Table::text_at(int n, int field_index) {
     TableImpl& t = *impl_;
     t.require_open();
     if (n < 1 || n > t.count() || field_index < 0 || field_index >= field_count())
-        throw Error(ErrorKind::kInvalidInput, "No row " + std::to_string(n) + " or field " + std::to_string(field_index));
+        throw Error(ErrorKind::kInvalidInput,
+                    "No row " + std::to_string(n) + " or field " + std::to_string(field_index));
     return text_from_value(t.fields()[field_index], t.row_at(n - 1).values[field_index]);
 }
 
-int Table::field_count() const { return static_cast<int>(impl_->fields().size()); }
+int Table::field_count() const {
+    return static_cast<int>(impl_->fields().size());
+}
 
 Field Table::field(const std::string& name) {
     impl_->require_open();
@@ -950,7 +1055,8 @@ Field Table::field(const std::string& name) {
 
 Field Table::field(int index) {
     impl_->require_open();
-    if (index < 0 || index >= field_count()) throw Error(ErrorKind::kNotFound, "Field " + std::to_string(index) + " not found");
+    if (index < 0 || index >= field_count())
+        throw Error(ErrorKind::kNotFound, "Field " + std::to_string(index) + " not found");
     return Field(impl_.get(), index);
 }
 
@@ -967,7 +1073,9 @@ std::vector<std::string> Table::index_names() const {
     return out;
 }
 
-DatasetState Table::state() const { return impl_->state; }
+DatasetState Table::state() const {
+    return impl_->state;
+}
 
 void Table::edit() {
     TableImpl& t = *impl_;
@@ -1005,7 +1113,9 @@ void Table::append() {
     impl_->insert_pos = impl_->count();
 }
 
-void Table::post() { impl_->post(); }
+void Table::post() {
+    impl_->post();
+}
 
 void Table::cancel() {
     TableImpl& t = *impl_;
@@ -1022,7 +1132,8 @@ void Table::delete_record() {
     t.require_open();
     if (t.state == DatasetState::kInsert) return cancel();
     if (t.state == DatasetState::kEdit) cancel();
-    if (t.rids.empty()) throw Error(ErrorKind::kInvalidInput, "Cannot delete from an empty dataset");
+    if (t.rids.empty())
+        throw Error(ErrorKind::kInvalidInput, "Cannot delete from an empty dataset");
     std::int64_t rid = t.rids[t.pos];
     t.write([&] {
         Stmt& s = t.conn->stmt("DELETE FROM data WHERE rid = ?");
@@ -1037,7 +1148,9 @@ void Table::delete_record() {
     t.notify(EventKind::kDataChanged);
 }
 
-Bookmark Table::bookmark() const { return Bookmark{impl_->current_rid()}; }
+Bookmark Table::bookmark() const {
+    return Bookmark{impl_->current_rid()};
+}
 
 bool Table::bookmark_valid(const Bookmark& mark) const {
     const auto& r = impl_->rids;
@@ -1108,7 +1221,8 @@ bool Table::find_first() {
     CompiledFilter f = compile_filter(t.filter_expr, t.fields(), t.filter_nocase);
     Stmt& s = t.conn->stmt("SELECT rid FROM data WHERE " + f.sql);
     StmtUse use(s);
-    for (std::size_t i = 0; i < f.binds.size(); ++i) bind_value(*use, static_cast<int>(i) + 1, f.binds[i]);
+    for (std::size_t i = 0; i < f.binds.size(); ++i)
+        bind_value(*use, static_cast<int>(i) + 1, f.binds[i]);
     std::unordered_set<std::int64_t> rows;
     int rc;
     while ((rc = sqlite3_step(*use)) == SQLITE_ROW) rows.insert(sqlite3_column_int64(*use, 0));
@@ -1116,7 +1230,8 @@ bool Table::find_first() {
     return move_to_first_of(t, rows);
 }
 
-bool Table::locate(const std::string& fields, const std::vector<std::string>& values, LocateOptions options) {
+bool Table::locate(const std::string& fields, const std::vector<std::string>& values,
+                   LocateOptions options) {
     TableImpl& t = *impl_;
     t.require_open();
     t.post_pending();
@@ -1145,7 +1260,8 @@ bool Table::locate(const std::string& fields, const std::vector<std::string>& va
     }
     Stmt& s = t.conn->stmt(sql);
     StmtUse use(s);
-    for (std::size_t i = 0; i < binds.size(); ++i) bind_value(*use, static_cast<int>(i) + 1, binds[i]);
+    for (std::size_t i = 0; i < binds.size(); ++i)
+        bind_value(*use, static_cast<int>(i) + 1, binds[i]);
     std::unordered_set<std::int64_t> rows;
     int rc;
     while ((rc = sqlite3_step(*use)) == SQLITE_ROW) rows.insert(sqlite3_column_int64(*use, 0));
@@ -1213,7 +1329,9 @@ void Table::remove_observer(int id) {
     std::erase_if(impl_->observers, [id](const auto& o) { return o.first == id; });
 }
 
-void Table::disable_controls() { ++impl_->disabled; }
+void Table::disable_controls() {
+    ++impl_->disabled;
+}
 
 void Table::enable_controls() {
     if (impl_->disabled > 0 && --impl_->disabled == 0) impl_->notify(EventKind::kDataChanged);

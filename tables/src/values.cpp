@@ -28,7 +28,9 @@ std::optional<bool> loose_bool(std::string_view text) {
 
 }  // namespace
 
-bool is_text_type(FieldType type) { return type == FieldType::kString || type == FieldType::kMemo; }
+bool is_text_type(FieldType type) {
+    return type == FieldType::kString || type == FieldType::kMemo;
+}
 
 std::string cut_to_chars(std::string_view text, int n) {
     std::size_t i = 0;
@@ -36,7 +38,11 @@ std::string cut_to_chars(std::string_view text, int n) {
     while (i < text.size()) {
         if (chars == n) return std::string(text.substr(0, i));
         unsigned char c = static_cast<unsigned char>(text[i]);
-        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+        std::size_t len = c < 0x80         ? 1
+                          : (c >> 5) == 6  ? 2
+                          : (c >> 4) == 14 ? 3
+                          : (c >> 3) == 30 ? 4
+                                           : 1;
         i += len;
         ++chars;
     }
@@ -47,7 +53,8 @@ Value value_from_text(const FieldDef& field, std::string_view text) {
     if (text.empty()) return Value::null();
     switch (field.type) {
         case FieldType::kString:
-            return Value::of_text(field.size > 0 ? cut_to_chars(text, field.size) : std::string(text));
+            return Value::of_text(field.size > 0 ? cut_to_chars(text, field.size)
+                                                 : std::string(text));
         case FieldType::kMemo:
             return Value::of_text(std::string(text));
         case FieldType::kDate: {
@@ -97,7 +104,8 @@ Value convert_value(const FieldDef& from, const FieldDef& to, const Value& value
     bool from_text = value.kind == Value::Kind::kText;
     bool to_text = is_text_type(to.type);
     if (from_text == to_text && from.type == to.type) {
-        if (to.type == FieldType::kString && to.size > 0) return Value::of_text(cut_to_chars(value.text, to.size));
+        if (to.type == FieldType::kString && to.size > 0)
+            return Value::of_text(cut_to_chars(value.text, to.size));
         return value;
     }
     if (!from_text && !to_text) {

@@ -1,4 +1,5 @@
-// Stored field values, their text forms and the ordering SQLite gives them, shared by the table code.
+// Stored field values, their text forms and the ordering SQLite gives them, shared by the table
+// code.
 #pragma once
 
 #include <cstdint>

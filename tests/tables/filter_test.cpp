@@ -1,0 +1,196 @@
+// The record filter language: a table of expressions and the rows they pass, and malformed texts.
+#include "tables/src/filter.h"
+
+#include <sqlite3.h>
+
+#include "table_test_support.h"
+
+namespace pavo::tables::test {
+namespace {
+
+class FilterTest : public TableTest {
+  protected:
+    void SetUp() override {
+        TableTest::SetUp();
+        create("filt",
+               {{"ID", FieldType::kAutoInc},
+                {"NAME", FieldType::kString, 40},
+                {"DATE", FieldType::kDate},
+                {"AMT", FieldType::kFloat},
+                {"OK", FieldType::kBoolean},
+                {"24_HOUR", FieldType::kString, 5},
+                {"REASON_NO_SUBMIT", FieldType::kString, 132}},
+               {{"", "ID", true, true}});
+        t = table("filt");
+        t->open();
+        fill(*t, {{"", "O'Brien", "3/1/2004", "10", "True", "09:00", ""},
+                  {"", "obrien", "3/31/2004", "2.5", "False", "10:10", "TOO FAR"},
+                  {"", "Senior Engineer", "4/1/2004", "", "True", "", "PAY"},
+                  {"", "SENIOR DBA", "2/29/2004", "-1", "", "23:50", ""},
+                  {"", "", "", "100", "False", "00:00", "pay"}});
+    }
+
+    std::string ids(const std::string& filter, bool nocase = false) {
+        t->set_filtered(false);
+        t->set_filter_case_insensitive(nocase);
+        t->set_filter(filter);
+        t->set_filtered(true);
+        std::string out;
+        for (const auto& id : column(*t, "ID")) out += id;
+        return out;
+    }
+    std::unique_ptr<Table> t;
+};
+
+TEST_F(FilterTest, ExpressionsPassTheRowsTheySay) {
+    struct Case {
+        const char* filter;
+        bool nocase;
+        const char* ids;
+    };
+    const Case cases[] = {
+        {"NAME = 'O''Brien'", false, "1"},
+        {"name = 'o''brien'", true, "1"},
+        {"NAME = 'senior*'", false, ""},
+        {"NAME = 'senior*'", true, "34"},
+        {"NAME = 'SENIOR*'", false, "4"},
+        {"NAME <> 'SENIOR*'", false, "1235"},
+        {"NAME = '*'", false, "12345"},
+        {"NAME = ''", false, "5"},
+        {"NAME <> ''", false, "1234"},
+        {"REASON_NO_SUBMIT = ''", false, "14"},
+        {"REASON_NO_SUBMIT = 'PAY'", false, "3"},
+        {"REASON_NO_SUBMIT = 'PAY'", true, "35"},
+        {"NAME < 'S'", false, "15"},  // an empty text is below every other
+        {"DATE >= '3/1/2004' AND DATE <='3/31/2004'", false, "12"},  // as dates, not texts
+        {"DATE < '3/1/2004'", false, "4"},  // an empty date is neither before nor after
+        {"DATE = ''", false, "5"},
+        {"AMT > 5", false, "15"},
+        {"AMT > '5'", false, "15"},
+        {"AMT <= 2.5", false, "24"},
+        {"AMT = -1", false, "4"},
+        {"AMT <> 10", false, "2345"},  // an empty number differs from 10
+        {"AMT = ''", false, "3"},
+        {"5 < AMT", false, "15"},
+        {"OK = 'True'", false, "13"},
+        {"OK = TRUE", false, "13"},
+        {"OK = 'False'", false, "25"},
+        {"OK <> 'True'", false, "245"},
+        {"[24_HOUR] = '10:10'", false, "2"},
+        {"\"24_HOUR\" >= '10:00'", false, "24"},
+        {"NOT (AMT > 5)", false, "234"},
+        {"NOT AMT > 5 AND NAME <> ''", false, "234"},
+        {"AMT > 5 OR OK = 'True' AND NAME = 'S*'", false, "135"},  // AND before OR
+        {"(AMT > 5 OR OK = 'True') AND NAME = 'S*'", false, "3"},
+        {"ID = 2 or id = 4", false, "24"},
+        {"NAME > REASON_NO_SUBMIT", false, "1234"},  // an empty field compares as ''
+        {"NAME < REASON_NO_SUBMIT", true, "25"},
+        {"1 = 1", false, "12345"},
+        {"'a' = 'b'", false, ""},
+        {"", false, "12345"},
+        {"   ", false, "12345"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ids(c.filter, c.nocase), c.ids) << c.filter << (c.nocase ? " (nocase)" : "");
+}
+
+TEST_F(FilterTest, MalformedTextsAreRefusedWithPositionAndToken) {
+    struct Case {
+        const char* filter;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"NAME = 'O'Brien'", "position 11: unexpected 'Brien'"},
+        {"NAME = 'abc", "position 8: text constant not closed"},
+        {"NAME =", "position 7: expected a field name or a constant but found end of expression"},
+        {"NAME 'x'", "position 6: expected a comparison operator but found ''x''"},
+        {"(AMT > 5", "position 9: expected ')' but found end of expression"},
+        {"AMT > 5)", "position 8: unexpected ')'"},
+        {"AMT > 5 AND", "position 12: expected a field name or a constant"},
+        {"AMT # 5", "position 5: unexpected character '#'"},
+        {"AMT == 5", "position 5: unexpected '=='"},
+        {"[24_HOUR = '1'", "position 1: field name not closed"},
+        {"AMT > 1.2.3", "position 7: not a number: '1.2.3'"},
+        {"AND = 1", "position 1: expected a field name or a constant but found 'AND'"},
+    };
+    t->set_filter("AMT > 5");
+    t->set_filtered(true);
+    for (const auto& c : cases) {
+        EXPECT_PAVO_ERROR(t->set_filter(c.filter), ErrorKind::kInvalidInput, c.message);
+        EXPECT_EQ(t->filter(), "AMT > 5");  // the refused text did not replace the filter
+        EXPECT_EQ(t->record_count(), 2);
+    }
+    // Deep nesting is refused, not a stack overflow.
+    std::string deep(5000, '(');
+    EXPECT_PAVO_ERROR(t->set_filter(deep + "AMT = 1" + std::string(5000, ')')),
+                      ErrorKind::kInvalidInput, "too deeply");
+    std::string many = "AMT = 1";
+    for (int i = 0; i < 1000; ++i) many += " OR AMT = 1";
+    EXPECT_PAVO_ERROR(t->set_filter(many), ErrorKind::kInvalidInput, "too long");
+}
+
+TEST_F(FilterTest, FiltersThatDoNotFitTheTableAreRefusedWhenAppliedAndTheTableRecovers) {
+    EXPECT_PAVO_ERROR(ids("NOPE = 1"), ErrorKind::kNotFound, "field 'NOPE' not found");
+    EXPECT_FALSE(t->filtered());
+    EXPECT_EQ(t->record_count(), 5);  // still open, unfiltered
+    EXPECT_PAVO_ERROR(ids("DATE > 'yesterday'"), ErrorKind::kConversion, "'yesterday'");
+    EXPECT_PAVO_ERROR(ids("AMT > 'ten'"), ErrorKind::kConversion, "position 7");
+    EXPECT_EQ(ids("AMT > 50"), "5");
+
+    // The close / set / open / filtered order of the filter windows, refused while closed.
+    t->close();
+    t->set_filter("NOPE = 1");
+    EXPECT_PAVO_ERROR(t->open(), ErrorKind::kNotFound, "NOPE");
+    EXPECT_FALSE(t->active());
+    t->set_filter("");
+    t->open();
+    t->set_filtered(false);
+    EXPECT_EQ(t->record_count(), 5);
+}
+
+TEST_F(FilterTest, PostedRowsJoinOrLeaveTheFilteredView) {
+    EXPECT_EQ(ids("REASON_NO_SUBMIT = ''"), "14");
+    t->append();
+    t->field("NAME").set_as_string("fresh");
+    t->post();
+    EXPECT_EQ(t->record_count(), 3);
+    EXPECT_EQ(t->field("ID").as_string(), "6");
+    t->append();
+    t->field("REASON_NO_SUBMIT").set_as_string("X");
+    t->post();  // does not pass: not shown
+    EXPECT_EQ(t->record_count(), 3);
+    t->set_filtered(false);
+    EXPECT_EQ(t->record_count(), 7);
+}
+
+TEST(FilterParse, ConstantsAreBoundValuesNeverSqlText) {
+    std::vector<FieldDef> fields = {{"A", FieldType::kString, 40}, {"B", FieldType::kFloat}};
+    const std::string hostile = "x'); DROP TABLE data; --";
+    auto c =
+        compile_filter(parse_filter("A = 'x''); DROP TABLE data; --' AND B > 1"), fields, false);
+    EXPECT_EQ(c.sql.find("DROP"), std::string::npos) << c.sql;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TABLE data(rid INTEGER PRIMARY KEY, c0, c1);", nullptr, nullptr,
+                 nullptr);
+    sqlite3_stmt* ins = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO data(c0, c1) VALUES(?, 2), ('other', 2)", -1, &ins,
+                       nullptr);
+    sqlite3_bind_text(ins, 1, hostile.c_str(), -1, SQLITE_TRANSIENT);
+    ASSERT_EQ(sqlite3_step(ins), SQLITE_DONE);
+    sqlite3_finalize(ins);
+    sqlite3_stmt* q = nullptr;
+    ASSERT_EQ(
+        sqlite3_prepare_v2(db, ("SELECT rid FROM data WHERE " + c.sql).c_str(), -1, &q, nullptr),
+        SQLITE_OK);
+    for (std::size_t i = 0; i < c.binds.size(); ++i)
+        bind_value(q, static_cast<int>(i) + 1, c.binds[i]);
+    std::vector<long long> rows;
+    while (sqlite3_step(q) == SQLITE_ROW) rows.push_back(sqlite3_column_int64(q, 0));
+    sqlite3_finalize(q);
+    sqlite3_close(db);
+    EXPECT_EQ(rows, (std::vector<long long>{1}));
+}
+
+}  // namespace
+}  // namespace pavo::tables::test
