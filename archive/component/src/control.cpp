@@ -77,14 +77,19 @@ com::ModuleCount& module_count() {
 }
 
 std::filesystem::path server_path() {
-    Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&server_path), &info) && info.dli_fname) {
+    // Worked out once: later calls may come while packing has moved the current folder.
+    static const std::filesystem::path path = [] {
+        Dl_info info{};
+        if (!::dladdr(reinterpret_cast<void*>(&server_path), &info) || !info.dli_fname)
+            return std::filesystem::path();
+        std::filesystem::path p = info.dli_fname;
         std::error_code ec;
-        auto p = std::filesystem::canonical(info.dli_fname, ec);
-        if (!ec) return p;
-        return info.dli_fname;
-    }
-    return {};
+        // The main program's own code is named as it was started; the kernel knows its real path.
+        if (!p.is_absolute()) p = std::filesystem::read_symlink("/proc/self/exe", ec);
+        auto canonical = std::filesystem::canonical(p, ec);
+        return ec ? p : canonical;
+    }();
+    return path;
 }
 
 // ---- Life ---------------------------------------------------------------------------------------
