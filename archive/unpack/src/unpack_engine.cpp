@@ -314,8 +314,10 @@ bool is_volume_label(const CentralEntry& e) {
 
 int ratio_of(std::uint64_t compressed, std::uint64_t uncompressed) {
     if (uncompressed == 0) return 100;
-    return static_cast<int>(std::trunc(100.0 - static_cast<double>(compressed) /
-                                                   static_cast<double>(uncompressed) * 100.0));
+    double ratio = std::trunc(100.0 - static_cast<double>(compressed) /
+                                          static_cast<double>(uncompressed) * 100.0);
+    // A member that grew billions of times (a lying header) still gets a number an int holds.
+    return static_cast<int>(std::max(ratio, -2147483647.0));
 }
 
 std::int64_t local_wall_clock(std::int64_t t) {
