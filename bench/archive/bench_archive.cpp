@@ -1,0 +1,380 @@
+// bench-archive: packs a generated folder of table files at level 6 and unpacks it, our engines
+// beside bsdtar, Python's zipfile and 7-Zip in one run, and prints each run against the fastest
+// peer.
+//
+// Usage: bench-archive [--mb N] [--work DIR] [--repeat N]
+//   --mb N      size of the generated table folder in MB (default 180; small values for quick runs)
+//   --work DIR  where the data and archives go (default a folder under /tmp, kept for reuse)
+//   --repeat N  runs per program, the fastest counts (default 1)
+// Output: one line per run, "name seconds bytes time_ratio size_ratio"; packing lines give the
+// archive size, unpacking lines the bytes extracted; ratios are against the fastest peer.
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "archive/pack/pack_engine.h"
+#ifdef PAVO_HAVE_UNPACK
+#include "archive/unpack/unpack_engine.h"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Table {
+    const char* name;
+    double share;  // of one table set's bytes
+    int kind;      // 0 payments, 1 job search, 2 statistics, 3 lookup
+};
+
+// One table set, shaped like the program's own: two large record tables, statistics, pick lists.
+const Table kTables[] = {
+    {"PAVODEN2.DB", 0.22, 0},   {"jsearch2.DB", 0.40, 1},   {"STATS_JT.DB", 0.08, 2},
+    {"STATS_ST.DB", 0.06, 2},   {"ST_2024_01.DB", 0.04, 2}, {"ST_2024_02.DB", 0.04, 2},
+    {"ST_2024_03.DB", 0.04, 2}, {"JT_EDITS.DB", 0.05, 3},   {"CARRIER.DB", 0.02, 3},
+    {"CONTACTS.DB", 0.03, 3},   {"CONFIG.DB", 0.01, 3},     {"DQ_STATES.DB", 0.01, 3},
+};
+const char* const kSets[] = {"db", "db/subsets/2022", "db/subsets/2023", "db/subsets/archive"};
+
+const char* const kWords[] = {
+    "engineer", "analyst",  "manager", "senior",  "junior",   "software",  "support", "payment",
+    "cheque",   "carrier",  "retired", "spousal", "child",    "cleared",   "sent",    "received",
+    "Austin",   "Dallas",   "Houston", "Denver",  "Boston",   "Seattle",   "Phoenix", "Tucson",
+    "contract", "fulltime", "remote",  "onsite",  "followup", "interview", "offer",   "declined"};
+const char* const kStates[] = {"TX", "CO", "MA", "WA", "OR", "AZ", "FL", "GA", "CA", "NY"};
+
+std::string words(std::mt19937& rng, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) {
+        if (i) s += ' ';
+        s += kWords[rng() % (sizeof kWords / sizeof *kWords)];
+    }
+    return s;
+}
+
+std::string date(std::mt19937& rng) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%04u-%02u-%02u", static_cast<unsigned>(2015 + rng() % 10),
+                  static_cast<unsigned>(1 + rng() % 12), static_cast<unsigned>(1 + rng() % 28));
+    return b;
+}
+
+void check(int rc, sqlite3* db, const char* what) {
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        std::fprintf(stderr, "sqlite %s: %s\n", what, sqlite3_errmsg(db));
+        std::exit(2);
+    }
+}
+
+// Fills a table file with rows until it reaches about target bytes.
+void make_table(const fs::path& path, std::uint64_t target, int kind, unsigned seed) {
+    fs::remove(path);
+    sqlite3* db = nullptr;
+    check(sqlite3_open(path.c_str(), &db), db, "open");
+    sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;", nullptr, nullptr, nullptr);
+    const char* create =
+        kind == 0   ? "CREATE TABLE t(PK INTEGER PRIMARY KEY, ITEM TEXT, DATE_SENT TEXT, DATE_RCVD "
+                      "TEXT, DATE_CLEARED TEXT, RETIRED_PAY REAL, SPOUSAL REAL, CHILD REAL, OTHER "
+                      "REAL, CHEQUE_NO TEXT, CARRIER TEXT, DAYS1 INTEGER, DAYS2 INTEGER, NOTES TEXT)"
+        : kind == 1 ? "CREATE TABLE t(PK INTEGER PRIMARY KEY, REFNUM INTEGER, CONTACT TEXT, CITY "
+                      "TEXT, STATE TEXT, POS_TITLE TEXT, POS_TITLE_ORIGINAL TEXT, POS_TYPE TEXT, "
+                      "DATE_SUBMITTED TEXT, REASON TEXT, ACTIVE TEXT, NOTES TEXT)"
+        : kind == 2 ? "CREATE TABLE t(PK INTEGER PRIMARY KEY, CATEGORY TEXT, STATE TEXT, COUNT "
+                      "INTEGER, SHARE REAL, MONTH TEXT)"
+                    : "CREATE TABLE t(PK INTEGER PRIMARY KEY, VALUE TEXT, DESCRIPTION TEXT)";
+    check(sqlite3_exec(db, create, nullptr, nullptr, nullptr), db, "create");
+    const char* insert = kind == 0   ? "INSERT INTO t VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)"
+                         : kind == 1 ? "INSERT INTO t VALUES(?,?,?,?,?,?,?,?,?,?,?,?)"
+                         : kind == 2 ? "INSERT INTO t VALUES(?,?,?,?,?,?)"
+                                     : "INSERT INTO t VALUES(?,?,?)";
+    sqlite3_stmt* st = nullptr;
+    check(sqlite3_prepare_v2(db, insert, -1, &st, nullptr), db, "prepare");
+    std::mt19937 rng(seed);
+    std::int64_t pk = 0;
+    auto text = [&](int i, const std::string& s) {
+        sqlite3_bind_text(st, i, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    };
+    for (;;) {
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        for (int r = 0; r < 2000; ++r) {
+            ++pk;
+            sqlite3_bind_int64(st, 1, pk);
+            if (kind == 0) {
+                text(2, words(rng, 2));
+                text(3, date(rng));
+                text(4, date(rng));
+                text(5, date(rng));
+                for (int c = 6; c <= 9; ++c) sqlite3_bind_double(st, c, (rng() % 500000) / 100.0);
+                text(10, std::to_string(100000 + rng() % 900000));
+                text(11, kWords[rng() % 8]);
+                sqlite3_bind_int(st, 12, static_cast<int>(rng() % 60));
+                sqlite3_bind_int(st, 13, static_cast<int>(rng() % 60));
+                text(14, words(rng, static_cast<int>(rng() % 10)));
+            } else if (kind == 1) {
+                sqlite3_bind_int64(st, 2, pk - static_cast<std::int64_t>(rng() % 5));
+                text(3, words(rng, 2));
+                text(4, kWords[16 + rng() % 8]);
+                text(5, kStates[rng() % 10]);
+                text(6, words(rng, 3));
+                text(7, words(rng, 4));
+                text(8, kWords[24 + rng() % 4]);
+                text(9, date(rng));
+                text(10, words(rng, static_cast<int>(rng() % 4)));
+                text(11, rng() % 3 ? "T" : "F");
+                text(12, words(rng, static_cast<int>(rng() % 14)));
+            } else if (kind == 2) {
+                text(2, words(rng, 2));
+                text(3, kStates[rng() % 10]);
+                sqlite3_bind_int(st, 4, static_cast<int>(rng() % 1000));
+                sqlite3_bind_double(st, 5, (rng() % 10000) / 100.0);
+                text(6, date(rng).substr(0, 7));
+            } else {
+                text(2, words(rng, 1 + static_cast<int>(rng() % 3)));
+                text(3, words(rng, static_cast<int>(rng() % 8)));
+            }
+            check(sqlite3_step(st), db, "insert");
+            sqlite3_reset(st);
+        }
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        std::error_code ec;
+        if (fs::file_size(path, ec) >= target) break;
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+}
+
+void generate(const fs::path& data, std::uint64_t total) {
+    std::uint64_t per_set = total / (sizeof kSets / sizeof *kSets);
+    unsigned seed = 1;
+    for (const char* set : kSets) {
+        fs::create_directories(data / set);
+        for (const Table& t : kTables)
+            make_table(
+                data / set / t.name,
+                std::max<std::uint64_t>(16384, static_cast<std::uint64_t>(per_set * t.share)),
+                t.kind, seed++);
+    }
+}
+
+std::uint64_t tree_bytes(const fs::path& root) {
+    std::uint64_t n = 0;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) n += e.file_size();
+    return n;
+}
+
+double seconds(const std::function<void()>& f, int repeat) {
+    double best = 1e30;
+    for (int i = 0; i < repeat; ++i) {
+        auto t0 = std::chrono::steady_clock::now();
+        f();
+        best = std::min(
+            best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    }
+    return best;
+}
+
+void sh(const std::string& cmd) {
+    int st = std::system((cmd + " >/dev/null 2>&1").c_str());
+    if (st != 0) std::fprintf(stderr, "bench-archive: command failed (%d): %s\n", st, cmd.c_str());
+}
+
+bool have(const std::string& p) {
+    return std::system(("command -v " + p + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string q(const fs::path& p) {
+    std::string s(1, '\'');
+    s += p.string();
+    s += '\'';
+    return s;
+}
+
+struct Run {
+    std::string name;
+    double secs;
+    std::uint64_t bytes;
+    bool ours;
+};
+
+void print(const std::vector<Run>& runs) {
+    const Run* fastest = nullptr;
+    for (const auto& r : runs)
+        if (!r.ours && (!fastest || r.secs < fastest->secs)) fastest = &r;
+    for (const auto& r : runs) {
+        double tr = fastest ? r.secs / fastest->secs : 0;
+        double sr = fastest && fastest->bytes ? static_cast<double>(r.bytes) / fastest->bytes : 0;
+        std::printf("%-16s %8.3f %12llu %6.3f %6.3f\n", r.name.c_str(), r.secs,
+                    static_cast<unsigned long long>(r.bytes), tr, sr);
+    }
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::uint64_t mb = 180;
+    int repeat = 1;
+    fs::path work = fs::temp_directory_path() / "pavo-bench-archive";
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string a = argv[i];
+        if (a == "--mb")
+            mb = std::strtoull(argv[i + 1], nullptr, 10);
+        else if (a == "--work")
+            work = argv[i + 1];
+        else if (a == "--repeat")
+            repeat = std::max(1, std::atoi(argv[i + 1]));
+    }
+    std::string sz = have("7z") ? "7z" : have("7zz") ? "7zz" : "";
+    fs::path data = work / ("data-" + std::to_string(mb));
+    if (!fs::exists(data / ".complete")) {
+        std::fprintf(stderr, "generating %llu MB of table files in %s ...\n",
+                     static_cast<unsigned long long>(mb), data.c_str());
+        fs::remove_all(data);
+        generate(data, mb << 20);
+        std::FILE* f = std::fopen((data / ".complete").c_str(), "w");
+        if (f) std::fclose(f);
+    }
+    fs::remove(data / ".complete");  // not part of the packed folder
+    std::uint64_t in_bytes = tree_bytes(data);
+    std::printf("# %llu bytes of table files in %zu sets, level 6\n",
+                static_cast<unsigned long long>(in_bytes), sizeof kSets / sizeof *kSets);
+    fs::path out = work / "out";
+    fs::remove_all(out);
+    fs::create_directories(out);
+    fs::path cwd = fs::current_path();
+
+    std::vector<Run> pack;
+    fs::current_path(data);
+    {
+        fs::path zip = out / "ours.zip";
+        double t = seconds(
+            [&] {
+                fs::remove(zip);
+                std::vector<std::string> args{"arcvane-pack", "-r",         "-6", "-q",
+                                              "-S",           zip.string(), "*"};
+                std::vector<const char*> av;
+                for (auto& s : args) av.push_back(s.c_str());
+                int rc = pavo::zip::pack_main(static_cast<int>(av.size()), av.data(), {});
+                if (rc != 0) std::fprintf(stderr, "pack failed: %d\n", rc);
+            },
+            repeat);
+        pack.push_back({"pack-ours", t, fs::file_size(zip), true});
+    }
+    if (have("bsdtar")) {
+        fs::path zip = out / "bsdtar.zip";
+        double t = seconds(
+            [&] {
+                fs::remove(zip);
+                sh("bsdtar --format zip --options zip:compression-level=6 -cf " + q(zip) + " .");
+            },
+            repeat);
+        pack.push_back({"pack-bsdtar", t, fs::file_size(zip), false});
+    }
+    if (have("python3")) {
+        fs::path zip = out / "zipfile.zip";
+        std::string script =
+            "import os, sys, zipfile\n"
+            "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED, compresslevel=6) as z:\n"
+            "    for root, dirs, files in os.walk('.'):\n"
+            "        for d in dirs: z.write(os.path.join(root, d))\n"
+            "        for f in files: z.write(os.path.join(root, f))\n";
+        double t = seconds(
+            [&] {
+                fs::remove(zip);
+                sh("python3 -c \"" + script + "\" " + q(zip));
+            },
+            repeat);
+        pack.push_back({"pack-zipfile", t, fs::file_size(zip), false});
+    }
+    if (!sz.empty()) {
+        fs::path zip = out / "7z.zip";
+        double t = seconds(
+            [&] {
+                fs::remove(zip);
+                sh(sz + " a -tzip -mx=6 -mmt=1 " + q(zip) + " .");
+            },
+            repeat);
+        pack.push_back({"pack-7z", t, fs::file_size(zip), false});
+    }
+    print(pack);
+
+    // Every program unpacks the same archive (bsdtar's, else ours) into a fresh folder.
+    fs::current_path(work);
+    fs::path source = fs::exists(out / "bsdtar.zip") ? out / "bsdtar.zip" : out / "ours.zip";
+    std::vector<Run> unpack;
+    auto fresh = [&](const std::string& n) {
+        fs::path d = work / ("x-" + n);
+        fs::remove_all(d);
+        fs::create_directories(d);
+        return d;
+    };
+#ifdef PAVO_HAVE_UNPACK
+    for (const fs::path& zip : {source, out / "ours.zip"}) {
+        std::string label = zip == source ? "unpack-ours" : "unpack-ours-own";
+        fs::path d;
+        double t = seconds(
+            [&] {
+                d = fresh(label);
+                std::string rel_zip = fs::relative(zip, work).string();
+                std::string rel_d = fs::relative(d, work).string();
+                std::vector<std::string> args{"arcvane-unpack", "-qq", "-o", rel_zip, "-d", rel_d};
+                std::vector<const char*> av;
+                for (auto& s : args) av.push_back(s.c_str());
+                int rc = pavo::zip::unpack_main(static_cast<int>(av.size()), av.data(), {});
+                if (rc != 0) std::fprintf(stderr, "unpack failed: %d\n", rc);
+            },
+            repeat);
+        unpack.push_back({label, t, tree_bytes(d), true});
+    }
+#endif
+    if (have("bsdtar")) {
+        fs::path d;
+        double t = seconds(
+            [&] {
+                d = fresh("bsdtar");
+                sh("bsdtar -xf " + q(source) + " -C " + q(d));
+            },
+            repeat);
+        unpack.push_back({"unpack-bsdtar", t, tree_bytes(d), false});
+    }
+    if (have("python3")) {
+        fs::path d;
+        double t = seconds(
+            [&] {
+                d = fresh("zipfile");
+                sh("python3 -c \"import sys, zipfile; "
+                   "zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])\" " +
+                   q(source) + " " + q(d));
+            },
+            repeat);
+        unpack.push_back({"unpack-zipfile", t, tree_bytes(d), false});
+    }
+    if (!sz.empty()) {
+        fs::path d;
+        double t = seconds(
+            [&] {
+                d = fresh("7z");
+                sh(sz + " x -y -mmt=1 -o" + q(d) + " " + q(source));
+            },
+            repeat);
+        unpack.push_back({"unpack-7z", t, tree_bytes(d), false});
+    }
+    print(unpack);
+    for (const char* n : {"x-unpack-ours", "x-unpack-ours-own", "x-bsdtar", "x-zipfile", "x-7z"})
+        fs::remove_all(work / n);
+    std::FILE* f = std::fopen((data / ".complete").c_str(), "w");
+    if (f) std::fclose(f);
+    fs::current_path(cwd);
+    return 0;
+}
