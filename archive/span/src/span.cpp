@@ -474,16 +474,25 @@ int do_unspan(const fs::path& archive, const fs::path& output) {
     set.read(cd.data(), cd.size(), cd_at);
     auto records = split_central(cd, end.entries);
     if (!records) throw Fail{kSpanReadError};
-    // Every member must point at a local header, or the set is not what its directory says.
+    // Every member must point at a local header with room for its data before the next member,
+    // or the set is not what its directory says (a part missing bytes, parts mixed up).
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> extents;  // start, end of each member
     for (auto& rec : *records) {
         std::uint64_t at = set.position(get16(rec.data() + 34), get32(rec.data() + 42));
-        if (at + kLocalFixed > cd_at) throw Fail{kSpanReadError};
-        unsigned char sig[4];
-        set.read(sig, 4, at);
-        if (get32(sig) != kLocalSig) throw Fail{kSpanReadError};
-        if (at > 0xFFFFFFFFu) throw Fail{kSpanReadError};
+        if (at + kLocalFixed > cd_at || at > 0xFFFFFFFFu) throw Fail{kSpanReadError};
+        unsigned char head[kLocalFixed];
+        set.read(head, kLocalFixed, at);
+        if (get32(head) != kLocalSig) throw Fail{kSpanReadError};
+        std::uint64_t end_of_data =
+            at + kLocalFixed + get16(head + 26) + get16(head + 28) + get32(rec.data() + 20);
+        extents.emplace_back(at, end_of_data);
         put16(rec.data() + 34, 0);
         put32(rec.data() + 42, static_cast<std::uint32_t>(at));
+    }
+    std::sort(extents.begin(), extents.end());
+    for (std::size_t i = 0; i < extents.size(); ++i) {
+        std::uint64_t limit = i + 1 < extents.size() ? extents[i + 1].first : cd_at;
+        if (extents[i].second > limit) throw Fail{kSpanReadError};
     }
     if (cd_at > 0xFFFFFFFFu) throw Fail{kSpanReadError};
 
