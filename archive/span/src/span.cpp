@@ -414,8 +414,10 @@ class SetReader {
             } catch (const pavo::Error&) {
                 throw Fail{kSpanReadError};
             }
+            names_.push_back(p.string());
         }
         parts_.push_back(std::move(last_file));
+        names_.push_back(last.string());
         std::uint64_t at = 0;
         for (auto& f : parts_) {
             starts_.push_back(at);
@@ -457,10 +459,20 @@ class SetReader {
     }
 
     std::size_t part_count() const { return parts_.size(); }
+    const std::string& name(std::size_t part) const { return names_[part]; }
+    // The part holding position at of the joined stream, and where a part begins in it.
+    std::size_t part_of(std::uint64_t at) const {
+        auto it = std::upper_bound(starts_.begin(), starts_.end(), at + skip_);
+        return static_cast<std::size_t>(it - starts_.begin()) - 1;
+    }
+    std::uint64_t part_start(std::size_t part) const {
+        return starts_[part] - std::min(starts_[part], skip_);
+    }
 
   private:
     EndRecord end_;
     std::vector<std::unique_ptr<File>> parts_;
+    std::vector<std::string> names_;
     std::vector<std::uint64_t> starts_;
     std::uint64_t total_ = 0, skip_ = 0;
 };
@@ -514,16 +526,36 @@ int do_unspan(const fs::path& archive, const fs::path& output) {
         }
     } cleanup{output};
     std::vector<unsigned char> buf(kChunk);
-    const std::string name = archive.string();
+    auto begun = [&](std::size_t part) {
+        if (settings().part_begun) settings().part_begun(set.name(part).c_str());
+    };
+    auto done = [&](std::size_t part) {
+        if (settings().part_done) settings().part_done(set.name(part).c_str());
+    };
     try {
+        // Chunks end at part boundaries, so each part is announced as the copy reaches it.
+        std::size_t announced = 0;
+        begun(0);
         for (std::uint64_t pos = 0; pos < cd_at;) {
-            std::size_t take =
-                static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, cd_at - pos));
+            const std::size_t here = set.part_of(pos);
+            while (announced < here) {
+                done(announced);
+                begun(++announced);
+            }
+            std::uint64_t stop = here + 1 < set.part_count() ? set.part_start(here + 1) : cd_at;
+            std::size_t take = static_cast<std::size_t>(
+                std::min<std::uint64_t>(kChunk, std::min(stop, cd_at) - pos));
             set.read(buf.data(), take, pos);
             out->write(buf.data(), take);
             pos += take;
-            if (!report_progress(name, static_cast<int>(pos * 100 / cd_at))) return kSpanStopped;
+            if (!report_progress(set.name(here), static_cast<int>(pos * 100 / cd_at)))
+                return kSpanStopped;
         }
+        while (announced + 1 < set.part_count()) {
+            done(announced);
+            begun(++announced);
+        }
+        done(announced);
         for (const auto& rec : *records) out->write(rec.data(), rec.size());
         EndRecord e = end;
         e.this_disk = e.cd_disk = 0;
