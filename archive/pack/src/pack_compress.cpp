@@ -19,7 +19,7 @@ namespace pavo::zip::detail {
 namespace {
 
 // In-flight input held by the pipeline at most (a job always starts when it is the oldest).
-constexpr std::uint64_t kMaxInFlightBytes = 160ull << 20;
+constexpr std::uint64_t kMaxInFlightBytes = 96ull << 20;
 constexpr std::size_t kDictionary = 32768;
 constexpr std::uint64_t kDefaultWholeLimit = 32ull << 20;
 constexpr std::uint64_t kDefaultBlock = 4ull << 20;

@@ -672,7 +672,7 @@ int PackRun::run() {
     }
     read_old_archive();
     if (opts_.delete_mode) {
-        if (!old_file_) throw RunError{kPackMissingZip, archive_.string()};
+        if (!old_file_ || dir_.entries.empty()) throw RunError{kPackMissingZip, archive_.string()};
         plan_delete();
     } else {
         plan_add();

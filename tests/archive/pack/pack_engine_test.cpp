@@ -180,6 +180,10 @@ TEST(PackEngine, DeleteAndNothingToDelete) {
     EXPECT_EQ(run_pack({"-d", "-q", zip, "missing.db"}).rc, 12);
     EXPECT_EQ(read_bytes(zip), bytes);
     EXPECT_EQ(run_pack({"-d", "-q", box.out("none.zip").string(), "*"}).rc, 13);
+    // Deleting every member leaves an empty archive that peers still open; deleting from it is 13.
+    ASSERT_EQ(run_pack({"-d", "-q", zip, "*"}).rc, 0);
+    EXPECT_TRUE(members_by_name(zip).empty());
+    EXPECT_EQ(run_pack({"-d", "-q", zip, "*"}).rc, 13);
     EXPECT_TRUE(box.temp_files().empty());
 }
 
