@@ -108,6 +108,7 @@ sqlite3* open_sqlite(const fs::path& file, bool create) {
     // copies the file alone gets it); FULL makes each commit durable on power loss too.
     const char* setup =
         "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-16000;"
+        "PRAGMA temp_store=MEMORY;"
         "PRAGMA foreign_keys=OFF; PRAGMA trusted_schema=OFF;";
     char* err = nullptr;
     rc = sqlite3_exec(db, setup, nullptr, nullptr, &err);
@@ -352,7 +353,7 @@ void Connection::fail(const std::string& what) {
     }
 }
 
-void Connection::begin_write() {
+void Connection::begin_write(bool single_statement) {
     if (write_depth_ > 0) {
         ++write_depth_;
         return;
@@ -366,12 +367,19 @@ void Connection::begin_write() {
             txn_start_ = now;
             g_scope_connections.push_back(this);
         }
-    }
-    {
-        StmtUse s(stmt("SAVEPOINT op"));
-        if (sqlite3_step(*s) != SQLITE_DONE) fail("SAVEPOINT");
+        // SQLite undoes a failed statement by itself; only a group of statements needs a savepoint.
+        savepoint_ = !single_statement;
+        if (savepoint_) run("SAVEPOINT op");
+    } else {
+        savepoint_ = false;
+        run("BEGIN IMMEDIATE");
     }
     write_depth_ = 1;
+}
+
+void Connection::run(const char* sql) {
+    StmtUse s(stmt(sql));
+    if (sqlite3_step(*s) != SQLITE_DONE) fail(sql);
 }
 
 void Connection::end_write(bool ok) {
@@ -381,18 +389,26 @@ void Connection::end_write(bool ok) {
     }
     write_depth_ = 0;
     ++generation;
+    if (in_scope_txn_) {
+        if (!savepoint_) return;
+        if (ok) {
+            StmtUse s(stmt("RELEASE op"));
+            if (sqlite3_step(*s) == SQLITE_DONE) return;
+        }
+        sqlite3_exec(db_, "ROLLBACK TO op; RELEASE op", nullptr, nullptr, nullptr);
+        return;
+    }
     if (ok) {
-        StmtUse s(stmt("RELEASE op"));
+        StmtUse s(stmt("COMMIT"));
         if (sqlite3_step(*s) == SQLITE_DONE) return;
         // A refused commit (disk full, ...) must not leave a half transaction behind.
         int code = sqlite3_errcode(db_);
         std::string msg = sqlite3_errmsg(db_);
-        sqlite3_exec(db_, "ROLLBACK TO op; RELEASE op", nullptr, nullptr, nullptr);
-        if (!in_scope_txn_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         throw Error(code == SQLITE_BUSY ? ErrorKind::kLocked : ErrorKind::kIO,
                     "Cannot write table " + file_label(file_) + ": " + msg);
     }
-    sqlite3_exec(db_, "ROLLBACK TO op; RELEASE op", nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void Connection::commit_scope_transaction() {

@@ -73,7 +73,8 @@ class Connection {
 
     // Brackets one write operation (a post, a delete, a copy) as a savepoint inside the scope's
     // transaction, or as its own transaction outside any CommandScope.
-    void begin_write();
+    // single_statement: the operation makes one change that SQLite applies whole or not at all.
+    void begin_write(bool single_statement = false);
     void end_write(bool ok);
     // Commits an open scope transaction (a commit point).
     void commit_scope_transaction();
@@ -94,6 +95,8 @@ class Connection {
     bool in_scope_txn_ = false;
     std::chrono::steady_clock::time_point txn_start_;
     int write_depth_ = 0;
+    bool savepoint_ = false;
+    void run(const char* sql);
 };
 
 // Opens a SQLite handle on an existing file (no creation) with the layer's settings; throws

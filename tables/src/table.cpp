@@ -20,7 +20,10 @@ namespace {
 
 // Rows fetched per query while walking, and the most rows kept in memory per Table.
 constexpr int kBlock = 128;
-constexpr std::size_t kCacheLimit = 16384;
+constexpr std::size_t kCacheLimit = 131072;
+// A view walked block after block is read whole in one pass in table order, which costs less than
+// seeking each row; only views this small are read so.
+constexpr int kWholeViewLimit = 120000;
 
 std::vector<std::string> split_fields(const std::string& list) {
     std::vector<std::string> out;
@@ -66,6 +69,9 @@ struct TableImpl {
     bool bof = true, eof = true;
     std::unordered_map<std::int64_t, Row> cache;
     int last_fetch = 0;
+    int streak = 0;  // blocks fetched one after another going forward
+    std::int64_t last_rid = 0;
+    const Row* last_row = nullptr;  // the row last found, so reading fields costs no lookup
     std::string block_sql, one_sql, insert_sql;
 
     DatasetState state = DatasetState::kInactive;
@@ -257,7 +263,7 @@ struct TableImpl {
         std::vector<std::int64_t> want;
         for (int i = lo; i < hi; ++i)
             if (!cache.count(rids[i])) want.push_back(rids[i]);
-        if (cache.size() + want.size() > kCacheLimit) cache.clear();
+        if (cache.size() + want.size() > kCacheLimit) drop_cache();
         Stmt& s = conn->stmt(block_sql);
         StmtUse use(s);
         for (std::size_t i = 0; i < want.size(); ++i)
@@ -288,15 +294,54 @@ struct TableImpl {
         return gone_row();
     }
 
+    void drop_cache() {
+        cache.clear();
+        last_row = nullptr;
+        streak = 0;
+    }
+
+    // Every row of the view in one pass over the table.
+    void load_whole_view() {
+        drop_cache();
+        cache.reserve(rids.size());
+        std::string sql = "SELECT rid" + column_list() + " FROM data";
+        if (filter_applied) sql += " WHERE " + cfilter.sql;
+        Stmt& s = conn->stmt(sql);
+        StmtUse use(s);
+        bind_filter(*use, 1);
+        int rc;
+        while ((rc = sqlite3_step(*use)) == SQLITE_ROW)
+            cache.emplace(sqlite3_column_int64(*use, 0), read_columns(*use));
+        if (rc != SQLITE_DONE) conn->fail("reading rows");
+    }
+
+    std::string column_list() const {
+        std::string cols;
+        for (std::size_t i = 0; i < fields().size(); ++i)
+            cols += ", " + column_name(static_cast<int>(i));
+        return cols;
+    }
+
     const Row& row_at(int p, bool block = true) {
         std::int64_t rid = rids[p];
+        if (last_row && rid == last_rid) return *last_row;
         auto it = cache.find(rid);
-        if (it != cache.end()) return it->second;
+        if (it != cache.end()) {
+            last_rid = rid;
+            last_row = &it->second;
+            return it->second;
+        }
         if (block) {
+            streak = (p > last_fetch && p - last_fetch <= 2 * kBlock) ? streak + 1 : 0;
+            if (streak >= 2 && count() > 4 * kBlock && count() <= kWholeViewLimit) {
+                load_whole_view();
+                it = cache.find(rid);
+                if (it != cache.end()) return it->second;
+            }
             fetch_block(p);
             return cache[rid];
         }
-        if (cache.size() >= kCacheLimit) cache.clear();
+        if (cache.size() >= kCacheLimit) drop_cache();
         return cache[rid] = fetch_one(rid);
     }
 
@@ -316,6 +361,28 @@ struct TableImpl {
             if (c != 0) return order_desc ? c > 0 : c < 0;
         }
         return order_desc ? ra > rb : ra < rb;
+    }
+
+    // Where a row belongs in the view. The hint (its old place, or the end for an append) is tried
+    // first: most posts leave a row where it was or add it at the end, and a check of two
+    // neighbours is far cheaper than a search.
+    int insertion_point(const Row& row, std::int64_t rid, int hint) {
+        int n = count();
+        auto fits = [&](int p) {
+            return (p == 0 || before(row_at(p - 1, false), rids[p - 1], row, rid)) &&
+                   (p == n || !before(row_at(p, false), rids[p], row, rid));
+        };
+        for (int h : {hint, n})
+            if (h >= 0 && h <= n && fits(h)) return h;
+        int lo = 0, hi = n;
+        while (lo < hi) {
+            int mid = (lo + hi) / 2;
+            if (before(row_at(mid, false), rids[mid], row, rid))
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
     }
 
     // First position whose leading key fields are not before key (fewer key values: leading only).
@@ -445,8 +512,8 @@ struct TableImpl {
 
     // Runs a write as one operation of the durability policy.
     template <class F>
-    void write(F&& body) {
-        conn->begin_write();
+    void write(F&& body, bool single_statement = true) {
+        conn->begin_write(single_statement);
         try {
             body();
         } catch (...) {
@@ -494,7 +561,7 @@ void TableImpl::post() {
                 throw Error(ErrorKind::kNotFound, "Record/key deleted.");
         }
     });
-    if (cache.size() >= kCacheLimit) cache.clear();
+    if (cache.size() >= kCacheLimit) drop_cache();
     cache[rid] = buffer;
     bool in_view = !inserting && pos < count() && rids[pos] == rid;
     bool moved = inserting;
@@ -509,14 +576,7 @@ void TableImpl::post() {
         if (in_view) rids.erase(rids.begin() + pos);
         const Row& mine = cache[rid];
         Row copy = mine;  // row_at may drop the cache while searching
-        int lo = 0, hi = count();
-        while (lo < hi) {
-            int mid = (lo + hi) / 2;
-            if (before(row_at(mid, false), rids[mid], copy, rid))
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
+        int lo = insertion_point(copy, rid, inserting ? insert_pos : pos);
         rids.insert(rids.begin() + lo, rid);
         pos = lo;
         bof = eof = false;
@@ -880,7 +940,7 @@ void Table::empty_table() {
     } else {
         conn = Connection::acquire(impl_->resolve_file(), impl_->exclusive);
     }
-    conn->begin_write();
+    conn->begin_write(true);
     try {
         conn->exec("DELETE FROM data");
     } catch (...) {
@@ -889,7 +949,7 @@ void Table::empty_table() {
     }
     conn->end_write(true);
     if (impl_->state != DatasetState::kInactive) {
-        impl_->cache.clear();
+        impl_->drop_cache();
         impl_->load_view(0);
         impl_->notify(EventKind::kDataChanged);
     }
@@ -904,7 +964,7 @@ void Table::open() {
         t.resolve_order();
         t.compile_filter_now();
         t.prepare_statements();
-        t.cache.clear();
+        t.drop_cache();
         t.pos = 0;
         t.load_view(0);
     } catch (...) {
@@ -923,7 +983,7 @@ void Table::close() {
     t.state = DatasetState::kInactive;
     t.conn.reset();
     t.rids.clear();
-    t.cache.clear();
+    t.drop_cache();
     t.pos = 0;
     t.bof = t.eof = true;
     t.filter_applied = false;
@@ -938,7 +998,7 @@ void Table::refresh() {
     TableImpl& t = *impl_;
     t.require_open();
     t.post_pending();
-    t.cache.clear();
+    t.drop_cache();
     t.load_view(t.current_rid());
     t.notify(EventKind::kDataChanged);
 }
@@ -1143,6 +1203,7 @@ void Table::delete_record() {
     });
     t.rids.erase(t.rids.begin() + t.pos);
     t.cache.erase(rid);
+    t.last_row = nullptr;
     t.pos = std::max(0, std::min(t.pos, t.count() - 1));
     t.bof = t.eof = t.rids.empty();
     t.notify(EventKind::kDataChanged);
@@ -1299,21 +1360,24 @@ int Table::batch_move_append(Table& source, const std::vector<std::string>& mapp
         map.emplace_back(t.field_index(dest), s.field_index(src));
     }
     int copied = 0;
-    t.write([&] {
-        source.first();
-        while (!source.eof()) {
-            Row r;
-            r.values.resize(t.fields().size());
-            for (auto [d, from] : map)
-                r.values[d] = convert_value(s.fields()[from], t.fields()[d], s.current_value(from));
-            t.check_required(r);
-            t.check_keys(r, 0);
-            t.insert_row(r);
-            ++copied;
-            source.next();
-        }
-    });
-    t.cache.clear();
+    t.write(
+        [&] {
+            source.first();
+            while (!source.eof()) {
+                Row r;
+                r.values.resize(t.fields().size());
+                for (auto [d, from] : map)
+                    r.values[d] =
+                        convert_value(s.fields()[from], t.fields()[d], s.current_value(from));
+                t.check_required(r);
+                t.check_keys(r, 0);
+                t.insert_row(r);
+                ++copied;
+                source.next();
+            }
+        },
+        false);
+    t.drop_cache();
     t.load_view(t.current_rid());
     t.notify(EventKind::kDataChanged);
     return copied;
