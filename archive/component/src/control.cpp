@@ -389,6 +389,8 @@ HRESULT Arcvane::run(Operation op, std::int32_t* result) {
     // A call from inside one of our own event handlers (or during another instance's run) would
     // re-enter the engines; it does nothing.
     if (busy_ || g_engine_running) return com::S_OK;
+    // A sink may let go of the host's last reference while an event is delivered.
+    com::ComPtr<IArcvane2> keep = com::ComPtr<IArcvane2>::share(this);
     com::adopt_host_home();
 
     last_kind_ = op;

@@ -416,6 +416,23 @@ TEST_F(ControlTest, CallsFromInsideEventHandlersDoNothingAndReturnZero) {
     EXPECT_EQ(other_engines.pack_calls.size(), 1u);
 }
 
+TEST_F(ControlTest, HostMayReleaseTheControlFromInsideAnEventHandler) {
+    ASSERT_EQ(put_text(DISPID_ZipFileName, (home.path() / "out.zip").string()), com::S_OK);
+    fake.pack_script = [](const RunCallbacks&) { return 12; };
+    sink.react = [&](DISPID id) {
+        if (id == DISPID_Error) ctl.reset();  // the host's only reference
+    };
+    com::ComPtr<IArcvane2> typed;
+    ASSERT_EQ(ctl.as(IID_IArcvane2, &typed), com::S_OK);
+    IArcvane2* raw = typed.get();
+    typed.reset();
+    std::int32_t number = 0;
+    EXPECT_EQ(raw->Add(&number), com::MAKE_HRESULT(1, com::FACILITY_ITF, 212));
+    EXPECT_EQ(number, 212);
+    EXPECT_FALSE(ctl);
+    sink.react = nullptr;
+}
+
 TEST_F(ControlTest, ListReportsEveryMemberAsFileInfo) {
     reporting_off();
     write_file_atomically(home.path() / "in.zip", "PK");
