@@ -65,7 +65,11 @@ class Sink final : public com::IDispatch {
                    com::ExcepInfo*) override {
         ++count[id];
         if (id == DISPID_FileInfo) listed.insert(com::to_utf8(a[0].bstrVal));
-        if (id == DISPID_FileStatus) status_names.push_back(com::to_utf8(a[0].bstrVal));
+        if (id == DISPID_FileStatus) {
+            status_names.push_back(com::to_utf8(a[0].bstrVal));
+            if (abort_at_file && com::to_utf8(a[0].bstrVal) == abort_at_file)
+                *a[6].pboolVal = com::VARIANT_TRUE;
+        }
         return com::S_OK;
     }
     void clear() {
@@ -77,6 +81,7 @@ class Sink final : public com::IDispatch {
     std::map<DISPID, int> count;
     std::set<std::string> listed;
     std::vector<std::string> status_names;
+    const char* abort_at_file = nullptr;
 };
 
 class ServerTest : public ::testing::Test {
@@ -302,6 +307,32 @@ TEST_F(ServerTest, MaskListsAndSpecialWildcardsSelectTheRightFiles) {
     set(DISPID_FilesToProcess, std::string("*.none"));
     EXPECT_EQ(call(DISPID_Add), 212);
     EXPECT_EQ(sink.count[DISPID_Error], 1);
+}
+
+TEST_F(ServerTest, AbortDuringTheSecondOfThreeFilesKeepsTheOldArchive) {
+    const fs::path src = home.path() / "src";
+    fs::create_directories(src);
+    write_file_atomically(src / "1.bin", random_bytes(300000, 1));
+    create();
+    quiet();
+    set(DISPID_SourceDirectory, src.string());
+    const fs::path zip = home.path() / "keep.zip";
+    set(DISPID_ZipFileName, zip.string());
+    ASSERT_EQ(call(DISPID_Add), 0);
+    const std::string before = read_whole_file(zip);
+
+    write_file_atomically(src / "2.bin", random_bytes(300000, 2));
+    write_file_atomically(src / "3.bin", random_bytes(300000, 3));
+    sink.abort_at_file = "2.bin";
+    sink.clear();
+    EXPECT_EQ(call(DISPID_Add), 0);  // a user abort is no error
+    EXPECT_EQ(sink.count[DISPID_Error], 0);
+    EXPECT_EQ(sink.count[DISPID_ProcessEnded], 1);
+    EXPECT_TRUE(read_whole_file(zip) == before);
+    EXPECT_EQ(std::count(sink.status_names.begin(), sink.status_names.end(), "3.bin"), 0);
+    EXPECT_EQ(tree(src).size(), 3u);  // no temporary archive left in the source folder
+
+    sink.abort_at_file = nullptr;
 }
 
 struct SpanLibrary {
