@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <random>
@@ -243,6 +245,125 @@ bool safe_components(const std::string& name, std::vector<std::string>& comps, b
     return true;
 }
 
+// Members that are decoded in one piece: unencrypted, stored or deflated, small enough to hold, and
+// not claiming a size no deflate stream can reach (about 1032 times its compressed size).
+bool fits_whole(const CentralEntry& e) {
+    if (e.encrypted() || e.is_directory()) return false;
+    if (e.compressed_size > kWholeBufferLimit || e.uncompressed_size > kWholeBufferLimit)
+        return false;
+    if (e.method == kMethodStored) return true;
+    return e.method == kMethodDeflated &&
+           e.uncompressed_size <= static_cast<std::uint64_t>(e.compressed_size) * 1040 + 1024;
+}
+
+// A byte buffer that is not zero-filled on allocation: every byte is written before it is read.
+struct Buffer {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t size = 0, capacity = 0;
+    std::uint8_t* data() { return bytes.get(); }
+};
+
+// Buffers of finished members are handed to later ones: fresh memory for every member costs a page
+// fault (and a page the kernel must clear) per 4 KiB written.
+class BufferPool {
+  public:
+    Buffer get(std::size_t n) {
+        Buffer b;
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            auto best = free_.end();
+            for (auto it = free_.begin(); it != free_.end(); ++it)
+                if (it->capacity >= n && (best == free_.end() || it->capacity < best->capacity))
+                    best = it;
+            if (best != free_.end()) {
+                b = std::move(*best);
+                free_.erase(best);
+            }
+        }
+        if (b.capacity < n) {
+            b.bytes.reset(new std::uint8_t[std::max<std::size_t>(n, 1)]);
+            b.capacity = n;
+        }
+        b.size = n;
+        return b;
+    }
+    void put(Buffer&& b) {
+        if (!b.bytes) return;
+        std::lock_guard<std::mutex> lock(m_);
+        free_.push_back(std::move(b));
+        // Keep the largest few; the rest go back to the system.
+        std::sort(free_.begin(), free_.end(),
+                  [](const Buffer& x, const Buffer& y) { return x.capacity > y.capacity; });
+        if (free_.size() > 6) free_.resize(6);
+    }
+
+  private:
+    std::mutex m_;
+    std::vector<Buffer> free_;
+};
+
+struct WholeDecode {
+    int code = 0;  // 0, or the result code of the failure
+    std::string why;
+    Buffer data;
+    std::uint32_t crc = 0;
+};
+
+// Decodes a member that fits_whole() in one piece, checking it against its declared size.
+WholeDecode decode_whole(File& file, const ArchiveDirectory& dir, const CentralEntry& e,
+                         BufferPool& pool) {
+    WholeDecode w;
+    auto failed = [&w, &pool](int code, std::string why) {
+        w.code = code;
+        w.why = std::move(why);
+        pool.put(std::move(w.data));
+        w.data = Buffer{};
+        return std::move(w);
+    };
+    try {
+        std::uint64_t offset = 0;
+        ReadStatus rs = locate_member_data(file, dir, e, offset);
+        if (rs == ReadStatus::kTruncated)
+            return failed(51, "data runs past the end of the archive");
+        if (rs != ReadStatus::kOk) return failed(2, "bad local header");
+        const std::size_t csize = e.compressed_size, usize = e.uncompressed_size;
+        if (e.method == kMethodStored) {
+            if (csize != usize)
+                return failed(2, "stored sizes disagree (" + std::to_string(csize) + " vs " +
+                                     std::to_string(usize) + ")");
+            w.data = pool.get(usize);
+            if (file.read_at(w.data.data(), usize, offset) != usize)
+                return failed(51, "member data cut short");
+        } else {
+            Buffer comp = pool.get(csize);
+            struct Return {
+                BufferPool& pool;
+                Buffer& b;
+                ~Return() { pool.put(std::move(b)); }
+            } give_back{pool, comp};
+            if (file.read_at(comp.data(), csize, offset) != csize)
+                return failed(51, "member data cut short");
+            w.data = pool.get(usize);
+            std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> d(
+                libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+            if (!d) throw std::bad_alloc();
+            std::size_t in_used = 0, out_len = 0;
+            libdeflate_result r = libdeflate_deflate_decompress_ex(
+                d.get(), comp.data(), csize, w.data.data(), usize, &in_used, &out_len);
+            if (r == LIBDEFLATE_INSUFFICIENT_SPACE)
+                return failed(2, "data inflates past its declared size");
+            if (r != LIBDEFLATE_SUCCESS) return failed(2, "invalid compressed data");
+            if (out_len != usize) return failed(2, "data shorter than its declared size");
+        }
+        w.crc = crc32_update(0, w.data.data(), w.data.size);
+    } catch (const std::bad_alloc&) {
+        return failed(6, "out of memory");
+    } catch (const std::exception& ex) {
+        return failed(2, ex.what());
+    }
+    return w;
+}
+
 class Run {
   public:
     Run(const Options& o, const UnpackCallbacks& cb) : o_(o), cb_(cb) {}
@@ -277,6 +398,7 @@ class Run {
     const UnpackCallbacks& cb_;
     std::unique_ptr<File> archive_;
     ArchiveDirectory dir_;
+    BufferPool pool_;
     fs::path root_;
     std::uint64_t total_ = 0, done_total_ = 0;
     bool aborted_ = false;
@@ -459,11 +581,12 @@ MemberResult Run::decode(const CentralEntry& e, std::uint64_t data_offset,
     std::uint32_t crc = 0;
     std::uint64_t produced = 0;
     bool stopped = false;
+    bool precomputed_crc = false;
     // Hands decoded bytes on in chunks, with progress and the abort poll between them.
     auto emit = [&](const std::uint8_t* data, std::size_t n) {
         while (n > 0) {
             std::size_t k = std::min(n, kChunk * 4);
-            crc = crc32_update(crc, data, k);
+            if (!precomputed_crc) crc = crc32_update(crc, data, k);
             sink(data, k);
             produced += k;
             done_total_ += k;
@@ -488,8 +611,16 @@ MemberResult Run::decode(const CentralEntry& e, std::uint64_t data_offset,
     };
     auto stopped_result = [&]() -> MemberResult { return {Outcome::kStop, 80}; };
 
-    std::vector<std::uint8_t> buf;
-    if (e.method == kMethodStored) {
+    if (!cipher && fits_whole(e)) {
+        WholeDecode w = decode_whole(*archive_, dir_, e, pool_);
+        if (w.code) return fail(w.code, w.why);
+        precomputed_crc = true;
+        bool emitted = emit(w.data.data(), w.data.size);
+        pool_.put(std::move(w.data));
+        if (!emitted) return stopped_result();
+        crc = w.crc;
+    } else if (e.method == kMethodStored) {
+        std::vector<std::uint8_t> buf;
         if (csize != usize)
             return fail(2, "stored sizes disagree (" + std::to_string(csize) + " vs " +
                                std::to_string(usize) + ")");
@@ -500,31 +631,8 @@ MemberResult Run::decode(const CentralEntry& e, std::uint64_t data_offset,
             if (!emit(buf.data(), n)) return stopped_result();
         }
     } else if (e.method == kMethodDeflated) {
-        // A deflate stream cannot grow data more than about 1032 times; a declared size beyond
-        // that is a lie, and the streaming path will find the real end without a huge buffer.
-        bool whole = csize <= kWholeBufferLimit && usize <= kWholeBufferLimit &&
-                     usize <= csize * 1040 + 1024;
-        if (whole) {
-            std::vector<std::uint8_t> comp(static_cast<std::size_t>(csize));
-            std::size_t got = 0;
-            while (got < comp.size()) {
-                std::size_t n = in.read(comp.data() + got, comp.size() - got);
-                if (n == 0) return fail(51, "member data cut short");
-                got += n;
-            }
-            buf.resize(static_cast<std::size_t>(usize));
-            libdeflate_decompressor* d = libdeflate_alloc_decompressor();
-            if (!d) throw std::bad_alloc();
-            std::size_t in_used = 0, out_len = 0;
-            libdeflate_result r = libdeflate_deflate_decompress_ex(
-                d, comp.data(), comp.size(), buf.data(), buf.size(), &in_used, &out_len);
-            libdeflate_free_decompressor(d);
-            if (r == LIBDEFLATE_INSUFFICIENT_SPACE)
-                return fail(2, "data inflates past its declared size");
-            if (r != LIBDEFLATE_SUCCESS) return fail(2, "invalid compressed data");
-            if (out_len != usize) return fail(2, "data shorter than its declared size");
-            if (!emit(buf.data(), out_len)) return stopped_result();
-        } else {
+        std::vector<std::uint8_t> buf;
+        {
             z_stream zs{};
             if (inflateInit2(&zs, -15) != Z_OK) throw std::bad_alloc();
             struct End {

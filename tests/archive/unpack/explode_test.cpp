@@ -15,8 +15,7 @@ namespace pavo::zip {
 namespace {
 
 std::filesystem::path data_dir() {
-    const char* src = std::getenv("PAVO_SOURCE_DIR");
-    return std::filesystem::path(src ? src : ".") / "tests/archive/unpack/data";
+    return PAVO_UNPACK_TEST_DATA;
 }
 
 std::string slurp(const std::filesystem::path& p) {

@@ -27,8 +27,7 @@ using testing::build_zip;
 using testing::BuildMember;
 
 stdfs::path data_dir() {
-    const char* src = std::getenv("PAVO_SOURCE_DIR");
-    return stdfs::path(src ? src : ".") / "tests/archive/unpack/data";
+    return PAVO_UNPACK_TEST_DATA;
 }
 
 std::string slurp(const stdfs::path& p) {
