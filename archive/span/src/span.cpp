@@ -27,7 +27,7 @@ constexpr std::uint32_t kSingleSegmentSig = 0x30304b50;
 constexpr std::uint64_t kMinPart = 65536;
 constexpr int kPartLimit = 999;
 constexpr std::size_t kLocalFixed = 30, kCentralFixed = 46, kEndFixed = 22;
-constexpr std::size_t kChunk = 1 << 16;
+constexpr std::size_t kChunk = 1 << 20;
 
 struct Settings {
     std::string work_folder;
