@@ -183,8 +183,8 @@ TEST_F(SpanTest, ArchiveThatFitsOnePartGetsTheOneSegmentMarker) {
 }
 
 int g_calls = 0;
-int stop_at_third(const char*, int) {
-    return ++g_calls >= 3 ? 1 : 0;
+int stop_at_second(const char*, int) {
+    return ++g_calls >= 2 ? 1 : 0;
 }
 
 TEST_F(SpanTest, FailuresLeaveNoPartsBehindAndKeepExistingFiles) {
