@@ -73,6 +73,7 @@ HRESULT clsid_from_progid(std::string_view progid, Guid* clsid);
 // Creates an object of a registered in-process class the way a host does: reads the server's path
 // from the class's InprocServer32 key, loads it, asks DllGetClassObject for the class factory and
 // creates the object with interface iid. Results: REGDB_E_CLASSNOTREG (class not registered),
+// REGDB_E_READREGDB (the registry file cannot be read or is damaged),
 // CO_E_DLLNOTFOUND (the server file cannot be loaded), CO_E_ERRORINDLL (it lacks the export), or
 // the factory's own result. *why (when given) receives a one-line reason on failure.
 HRESULT create_instance(const Guid& clsid, const Guid& iid, void** out, std::string* why = nullptr);

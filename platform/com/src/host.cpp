@@ -110,7 +110,7 @@ HRESULT create_instance(const Guid& clsid, const Guid& iid, void** out, std::str
         server = Registry::open_current().get_value(clsid_key(clsid) + "\\InprocServer32");
     } catch (const Error& e) {
         say(why, e.what());
-        return REGDB_E_CLASSNOTREG;
+        return REGDB_E_READREGDB;
     }
     if (!server || server->empty()) {
         say(why, "class " + to_string(clsid) + " is not registered");

@@ -96,6 +96,11 @@ TEST(Host, ProgramIdentifiersLeadToTheClassAndUnregisteredClassesAreNamedSo) {
                   (home.path() / "missing.so").string());
     EXPECT_EQ(create_instance(g, IID_IDispatch, &out, &why), CO_E_DLLNOTFOUND);
     EXPECT_EQ(register_server(home.path() / "missing.so"), CO_E_DLLNOTFOUND);
+
+    // A damaged registry is not mistaken for a missing registration.
+    write_file_atomically(Registry::current_path(), "garbage\n");
+    EXPECT_EQ(create_instance(g, IID_IDispatch, &out, &why), REGDB_E_READREGDB);
+    EXPECT_NE(why.find("damaged"), std::string::npos) << why;
 }
 
 }  // namespace
