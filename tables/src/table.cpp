@@ -69,13 +69,15 @@ struct TableImpl {
     bool bof = true, eof = true;
     std::unordered_map<std::int64_t, Row> cache;
     int last_fetch = 0;
+    // The connection's write count when this view last knew every row it caches to be current.
+    std::uint64_t seen_generation = 0;
     int streak = 0;  // blocks fetched one after another going forward
     std::int64_t last_rid = 0;
     const Row* last_row = nullptr;  // the row last found, so reading fields costs no lookup
     std::string block_sql, one_sql, insert_sql;
 
     DatasetState state = DatasetState::kInactive;
-    Row buffer;
+    std::vector<Value> buffer;
     std::vector<bool> dirty;
     std::int64_t edit_rid = 0;
     int insert_pos = 0;
@@ -211,6 +213,7 @@ struct TableImpl {
 
     // Re-reads the ordered row numbers; keep stays current when it is still in view.
     void load_view(std::int64_t keep) {
+        seen_generation = conn->generation;
         std::string sql = "SELECT rid FROM data";
         if (filter_applied) sql += " WHERE " + cfilter.sql;
         sql += " ORDER BY " + order_sql;
@@ -241,12 +244,7 @@ struct TableImpl {
     }
 
     Row read_columns(sqlite3_stmt* st) {
-        Row r;
-        std::size_t n = fields().size();
-        r.values.reserve(n);
-        for (std::size_t i = 0; i < n; ++i)
-            r.values.push_back(column_value(st, static_cast<int>(i) + 1));
-        return r;
+        return Row::from_statement(st, 1, static_cast<int>(fields().size()));
     }
 
     void fetch_block(int p) {
@@ -276,12 +274,7 @@ struct TableImpl {
             if (!cache.count(rid)) cache[rid] = gone_row();
     }
 
-    Row gone_row() {
-        Row r;
-        r.values.resize(fields().size());
-        r.gone = true;
-        return r;
-    }
+    Row gone_row() { return Row::gone_row(static_cast<int>(fields().size())); }
 
     // The row as stored now (not from the cache).
     Row fetch_one(std::int64_t rid) {
@@ -345,19 +338,18 @@ struct TableImpl {
         return cache[rid] = fetch_one(rid);
     }
 
-    const Value& current_value(int i) {
-        static const Value null_value;
-        if (state == DatasetState::kEdit || state == DatasetState::kInsert) return buffer.values[i];
+    ValueView current_value(int i) {
+        if (state == DatasetState::kEdit || state == DatasetState::kInsert)
+            return view_of(buffer[i]);
         if (state == DatasetState::kInactive) not_open();
-        if (rids.empty()) return null_value;
-        return row_at(pos).values[i];
+        if (rids.empty()) return {};
+        return row_at(pos).get(i);
     }
 
     // Order of (a, ra) against (b, rb) in the current order: true when a comes first.
     bool before(const Row& a, std::int64_t ra, const Row& b, std::int64_t rb) const {
         for (std::size_t i = 0; i < order_cols.size(); ++i) {
-            int c =
-                compare_values(a.values[order_cols[i]], b.values[order_cols[i]], order_nocase[i]);
+            int c = compare_values(a.get(order_cols[i]), b.get(order_cols[i]), order_nocase[i]);
             if (c != 0) return order_desc ? c > 0 : c < 0;
         }
         return order_desc ? ra > rb : ra < rb;
@@ -393,7 +385,7 @@ struct TableImpl {
             const Row& r = row_at(mid, false);
             int c = 0;
             for (std::size_t i = 0; i < key.size() && c == 0; ++i) {
-                c = compare_values(r.values[order_cols[i]], key[i], order_nocase[i]);
+                c = compare_values(r.get(order_cols[i]), view_of(key[i]), order_nocase[i]);
                 if (order_desc) c = -c;
             }
             if (c < 0)
@@ -423,36 +415,42 @@ struct TableImpl {
         notify(EventKind::kStateChanged);
     }
 
-    void check_required(const Row& r) {
+    void check_required(const std::vector<Value>& r) {
         const auto& f = fields();
         for (std::size_t i = 0; i < f.size(); ++i)
-            if (f[i].required && f[i].type != FieldType::kAutoInc && r.values[i].is_null())
+            if (f[i].required && f[i].type != FieldType::kAutoInc && r[i].is_null())
                 throw Error(ErrorKind::kRequired, "Field '" + f[i].name + "' must have a value.");
     }
 
-    void check_keys(const Row& r, std::int64_t self) {
+    // Refuses a duplicate key. With changed given (an edit), only keys with a changed field are
+    // looked up: an unchanged key is still the row's own.
+    void check_keys(const std::vector<Value>& r, std::int64_t self,
+                    const std::vector<bool>* changed = nullptr) {
         for (const auto& d : indexes()) {
             if (!d.primary && !d.unique) continue;
             auto cols = field_list(d.fields);
+            if (changed &&
+                std::none_of(cols.begin(), cols.end(), [&](int c) { return (*changed)[c]; }))
+                continue;
             bool nocase = d.case_insensitive && !d.primary;
             std::string sql = "SELECT rid FROM data WHERE rid <> ?";
             for (int c : cols)
                 sql += " AND " + column_name(c) +
-                       (r.values[c].is_null() ? " IS NULL"
-                                              : std::string(" = ?") + (nocase ? " COLLATE NOCASE"
-                                                                              : " COLLATE BINARY"));
+                       (r[c].is_null() ? " IS NULL"
+                                       : std::string(" = ?") +
+                                             (nocase ? " COLLATE NOCASE" : " COLLATE BINARY"));
             sql += " LIMIT 1";
             Stmt& s = conn->stmt(sql);
             StmtUse use(s);
             sqlite3_bind_int64(*use, 1, self);
             int b = 2;
             for (int c : cols)
-                if (!r.values[c].is_null()) bind_value(*use, b++, r.values[c]);
+                if (!r[c].is_null()) bind_value(*use, b++, r[c]);
             int rc = sqlite3_step(*use);
             if (rc == SQLITE_ROW) {
                 std::string key;
                 for (int c : cols)
-                    key += (key.empty() ? "" : ";") + text_from_value(fields()[c], r.values[c]);
+                    key += (key.empty() ? "" : ";") + text_from_value(fields()[c], r[c]);
                 throw Error(ErrorKind::kKeyViolation,
                             "Key violation.\nTable: " + table + "\nKey: " + key);
             }
@@ -460,7 +458,7 @@ struct TableImpl {
         }
     }
 
-    std::int64_t insert_row(Row& r) {
+    std::int64_t insert_row(std::vector<Value>& r) {
         std::int64_t rid;
         {
             Stmt& s = conn->stmt(
@@ -472,13 +470,11 @@ struct TableImpl {
         }
         const auto& f = fields();
         for (std::size_t i = 0; i < f.size(); ++i)
-            if (f[i].type == FieldType::kAutoInc)
-                r.values[i] = Value::of_number(static_cast<double>(rid));
+            if (f[i].type == FieldType::kAutoInc) r[i] = Value::of_number(static_cast<double>(rid));
         Stmt& s = conn->stmt(insert_sql);
         StmtUse use(s);
         sqlite3_bind_int64(*use, 1, rid);
-        for (std::size_t i = 0; i < f.size(); ++i)
-            bind_value(*use, static_cast<int>(i) + 2, r.values[i]);
+        for (std::size_t i = 0; i < f.size(); ++i) bind_value(*use, static_cast<int>(i) + 2, r[i]);
         if (sqlite3_step(*use) != SQLITE_DONE) conn->fail("adding a row");
         return rid;
     }
@@ -513,6 +509,7 @@ struct TableImpl {
     // Runs a write as one operation of the durability policy.
     template <class F>
     void write(F&& body, bool single_statement = true) {
+        bool current = conn->generation == seen_generation;
         conn->begin_write(single_statement);
         try {
             body();
@@ -521,6 +518,7 @@ struct TableImpl {
             throw;
         }
         conn->end_write(true);
+        if (current) seen_generation = conn->generation;
     }
 };
 
@@ -532,7 +530,7 @@ void TableImpl::post() {
     check_required(buffer);
     bool inserting = state == DatasetState::kInsert;
     std::int64_t rid = edit_rid;
-    check_keys(buffer, inserting ? 0 : rid);
+    check_keys(buffer, inserting ? 0 : rid, inserting ? nullptr : &dirty);
     bool any_dirty = inserting || std::find(dirty.begin(), dirty.end(), true) != dirty.end();
     if (!any_dirty) {
         set_browse();
@@ -554,7 +552,7 @@ void TableImpl::post() {
             StmtUse use(s);
             int b = 1;
             for (std::size_t i = 0; i < dirty.size(); ++i)
-                if (dirty[i]) bind_value(*use, b++, buffer.values[i]);
+                if (dirty[i]) bind_value(*use, b++, buffer[i]);
             sqlite3_bind_int64(*use, b, rid);
             if (sqlite3_step(*use) != SQLITE_DONE) conn->fail("changing a row");
             if (sqlite3_changes(conn->db()) == 0)
@@ -562,7 +560,8 @@ void TableImpl::post() {
         }
     });
     if (cache.size() >= kCacheLimit) drop_cache();
-    cache[rid] = buffer;
+    cache[rid] = Row::pack(buffer);
+    last_row = nullptr;
     bool in_view = !inserting && pos < count() && rids[pos] == rid;
     bool moved = inserting;
     for (int c : order_cols) moved = moved || dirty[c];
@@ -574,8 +573,7 @@ void TableImpl::post() {
         bof = eof = rids.empty();
     } else if (moved || !in_view) {
         if (in_view) rids.erase(rids.begin() + pos);
-        const Row& mine = cache[rid];
-        Row copy = mine;  // row_at may drop the cache while searching
+        Row copy = cache[rid];  // row_at may drop the cache while searching
         int lo = insertion_point(copy, rid, inserting ? insert_pos : pos);
         rids.insert(rids.begin() + lo, rid);
         pos = lo;
@@ -610,7 +608,7 @@ std::string Field::as_string() const {
 }
 
 double Field::as_float() const {
-    const Value& v = impl_->current_value(index_);
+    ValueView v = impl_->current_value(index_);
     if (v.kind == Value::Kind::kNull) return 0;
     if (v.kind == Value::Kind::kNumber) return v.number;
     FieldDef as_float{name(), FieldType::kFloat, 0, false};
@@ -618,7 +616,7 @@ double Field::as_float() const {
 }
 
 double Field::as_date() const {
-    const Value& v = impl_->current_value(index_);
+    ValueView v = impl_->current_value(index_);
     if (v.kind == Value::Kind::kNull) return 0;
     if (v.kind == Value::Kind::kNumber) return v.number;
     FieldDef as_date{name(), FieldType::kDate, 0, false};
@@ -626,7 +624,7 @@ double Field::as_date() const {
 }
 
 bool Field::as_boolean() const {
-    const Value& v = impl_->current_value(index_);
+    ValueView v = impl_->current_value(index_);
     if (v.kind == Value::Kind::kNull) return false;
     if (v.kind == Value::Kind::kNumber) return v.number != 0;
     FieldDef as_bool{name(), FieldType::kBoolean, 0, false};
@@ -645,7 +643,7 @@ void store(TableImpl* impl, int index, Value v) {
     const FieldDef& f = impl->fields()[index];
     if (f.type == FieldType::kAutoInc)
         throw Error(ErrorKind::kInvalidInput, "Field '" + f.name + "' cannot be modified");
-    impl->buffer.values[index] = std::move(v);
+    impl->buffer[index] = std::move(v);
     impl->dirty[index] = true;
     impl->notify(EventKind::kFieldChanged, index);
 }
@@ -1101,7 +1099,7 @@ std::string Table::text_at(int n, int field_index) {
     if (n < 1 || n > t.count() || field_index < 0 || field_index >= field_count())
         throw Error(ErrorKind::kInvalidInput,
                     "No row " + std::to_string(n) + " or field " + std::to_string(field_index));
-    return text_from_value(t.fields()[field_index], t.row_at(n - 1).values[field_index]);
+    return text_from_value(t.fields()[field_index], t.row_at(n - 1).get(field_index));
 }
 
 int Table::field_count() const {
@@ -1143,11 +1141,18 @@ void Table::edit() {
     if (t.state != DatasetState::kBrowse) return;
     if (t.rids.empty()) return insert();
     std::int64_t rid = t.rids[t.pos];
-    // Another Table on this file may have changed the row since it was read.
-    Row fresh = t.fetch_one(rid);
-    if (fresh.gone) throw Error(ErrorKind::kNotFound, "Record/key deleted.");
-    t.cache[rid] = fresh;
-    t.buffer = std::move(fresh);
+    // Another Table on this file may have changed the row since it was read: then it is read again.
+    auto cached = t.cache.find(rid);
+    if (cached != t.cache.end() && t.conn->generation == t.seen_generation &&
+        !cached->second.gone()) {
+        t.buffer = cached->second.unpack();
+    } else {
+        Row fresh = t.fetch_one(rid);
+        if (fresh.gone()) throw Error(ErrorKind::kNotFound, "Record/key deleted.");
+        t.buffer = fresh.unpack();
+        t.cache[rid] = std::move(fresh);
+        t.last_row = nullptr;
+    }
     t.dirty.assign(t.fields().size(), false);
     t.edit_rid = rid;
     t.state = DatasetState::kEdit;
@@ -1158,8 +1163,7 @@ void Table::insert() {
     TableImpl& t = *impl_;
     t.require_open();
     t.post_pending();
-    t.buffer = Row{};
-    t.buffer.values.resize(t.fields().size());
+    t.buffer.assign(t.fields().size(), Value::null());
     t.dirty.assign(t.fields().size(), false);
     t.edit_rid = 0;
     t.insert_pos = t.rids.empty() ? 0 : t.pos;
@@ -1250,7 +1254,8 @@ bool Table::find_key(const std::vector<std::string>& values) {
     if (p >= t.count()) return false;
     const Row& r = t.row_at(p, false);
     for (std::size_t i = 0; i < key.size(); ++i)
-        if (compare_values(r.values[t.order_cols[i]], key[i], t.order_nocase[i]) != 0) return false;
+        if (compare_values(r.get(t.order_cols[i]), view_of(key[i]), t.order_nocase[i]) != 0)
+            return false;
     t.pos = p;
     t.bof = t.eof = false;
     t.notify(EventKind::kScrolled);
@@ -1364,11 +1369,10 @@ int Table::batch_move_append(Table& source, const std::vector<std::string>& mapp
         [&] {
             source.first();
             while (!source.eof()) {
-                Row r;
-                r.values.resize(t.fields().size());
+                std::vector<Value> r(t.fields().size());
                 for (auto [d, from] : map)
-                    r.values[d] =
-                        convert_value(s.fields()[from], t.fields()[d], s.current_value(from));
+                    r[d] = convert_value(s.fields()[from], t.fields()[d],
+                                         s.current_value(from).to_value());
                 t.check_required(r);
                 t.check_keys(r, 0);
                 t.insert_row(r);

@@ -86,9 +86,9 @@ Value value_from_text(const FieldDef& field, std::string_view text) {
     return Value::null();
 }
 
-std::string text_from_value(const FieldDef& field, const Value& value) {
+std::string text_from_value(const FieldDef& field, const ValueView& value) {
     if (value.kind == Value::Kind::kNull) return {};
-    if (value.kind == Value::Kind::kText) return value.text;
+    if (value.kind == Value::Kind::kText) return std::string(value.text);
     switch (field.type) {
         case FieldType::kDate:
             return format_short_date(value.number);
@@ -116,7 +116,7 @@ Value convert_value(const FieldDef& from, const FieldDef& to, const Value& value
     return value_from_text(to, text_from_value(from, value));
 }
 
-int compare_values(const Value& a, const Value& b, bool nocase) {
+int compare_values(const ValueView& a, const ValueView& b, bool nocase) {
     if (a.kind != b.kind) return static_cast<int>(a.kind) < static_cast<int>(b.kind) ? -1 : 1;
     switch (a.kind) {
         case Value::Kind::kNull:
@@ -125,13 +125,121 @@ int compare_values(const Value& a, const Value& b, bool nocase) {
             return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
         case Value::Kind::kText: {
             std::size_t n = std::min(a.text.size(), b.text.size());
-            int r = nocase ? sqlite3_strnicmp(a.text.data(), b.text.data(), static_cast<int>(n))
-                           : std::memcmp(a.text.data(), b.text.data(), n);
+            int r = n == 0 ? 0
+                    : nocase ? sqlite3_strnicmp(a.text.data(), b.text.data(), static_cast<int>(n))
+                             : std::memcmp(a.text.data(), b.text.data(), n);
             if (r != 0) return r < 0 ? -1 : 1;
             return a.text.size() < b.text.size() ? -1 : a.text.size() > b.text.size() ? 1 : 0;
         }
     }
     return 0;
+}
+
+namespace {
+
+constexpr std::size_t kSlot = 8;
+
+void put_slot(std::string& blob, int n, int i, const void* p) {
+    std::memcpy(blob.data() + static_cast<std::size_t>(n) + static_cast<std::size_t>(i) * kSlot, p, kSlot);
+}
+
+void put_text_slot(std::string& blob, int n, int i, std::uint32_t offset, std::uint32_t size) {
+    std::uint32_t s[2] = {offset, size};
+    put_slot(blob, n, i, s);
+}
+
+}  // namespace
+
+Row Row::pack(const std::vector<Value>& values) {
+    Row r;
+    r.n_ = static_cast<int>(values.size());
+    std::size_t text = 0;
+    for (const auto& v : values)
+        if (v.kind == Value::Kind::kText) text += v.text.size();
+    std::size_t head = values.size() * (1 + kSlot);
+    r.blob_.resize(head + text);
+    std::size_t at = head;
+    for (int i = 0; i < r.n_; ++i) {
+        const Value& v = values[static_cast<std::size_t>(i)];
+        r.blob_[static_cast<std::size_t>(i)] = static_cast<char>(v.kind);
+        if (v.kind == Value::Kind::kNumber) {
+            put_slot(r.blob_, r.n_, i, &v.number);
+        } else if (v.kind == Value::Kind::kText) {
+            std::memcpy(r.blob_.data() + at, v.text.data(), v.text.size());
+            put_text_slot(r.blob_, r.n_, i, static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(v.text.size()));
+            at += v.text.size();
+        }
+    }
+    return r;
+}
+
+Row Row::from_statement(sqlite3_stmt* stmt, int first, int n) {
+    Row r;
+    r.n_ = n;
+    std::size_t text = 0;
+    for (int i = 0; i < n; ++i) {
+        int t = sqlite3_column_type(stmt, first + i);
+        if (t == SQLITE_TEXT || t == SQLITE_BLOB) {
+            sqlite3_column_text(stmt, first + i);
+            text += static_cast<std::size_t>(sqlite3_column_bytes(stmt, first + i));
+        }
+    }
+    std::size_t head = static_cast<std::size_t>(n) * (1 + kSlot);
+    r.blob_.resize(head + text);
+    std::size_t at = head;
+    for (int i = 0; i < n; ++i) {
+        int c = first + i;
+        switch (sqlite3_column_type(stmt, c)) {
+            case SQLITE_NULL:
+                r.blob_[static_cast<std::size_t>(i)] = static_cast<char>(Value::Kind::kNull);
+                break;
+            case SQLITE_INTEGER:
+            case SQLITE_FLOAT: {
+                r.blob_[static_cast<std::size_t>(i)] = static_cast<char>(Value::Kind::kNumber);
+                double d = sqlite3_column_double(stmt, c);
+                put_slot(r.blob_, n, i, &d);
+                break;
+            }
+            default: {
+                r.blob_[static_cast<std::size_t>(i)] = static_cast<char>(Value::Kind::kText);
+                const unsigned char* p = sqlite3_column_text(stmt, c);
+                std::size_t len = static_cast<std::size_t>(sqlite3_column_bytes(stmt, c));
+                if (at + len > r.blob_.size()) len = r.blob_.size() - at;  // never past the block
+                if (len) std::memcpy(r.blob_.data() + at, p, len);
+                put_text_slot(r.blob_, n, i, static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(len));
+                at += len;
+            }
+        }
+    }
+    return r;
+}
+
+Row Row::gone_row(int n) {
+    Row r = pack(std::vector<Value>(static_cast<std::size_t>(n)));
+    r.gone_ = true;
+    return r;
+}
+
+ValueView Row::get(int i) const {
+    ValueView v;
+    if (i < 0 || i >= n_) return v;
+    v.kind = static_cast<Value::Kind>(blob_[static_cast<std::size_t>(i)]);
+    const char* slot = blob_.data() + static_cast<std::size_t>(n_) + static_cast<std::size_t>(i) * kSlot;
+    if (v.kind == Value::Kind::kNumber) {
+        std::memcpy(&v.number, slot, kSlot);
+    } else if (v.kind == Value::Kind::kText) {
+        std::uint32_t s[2];
+        std::memcpy(s, slot, kSlot);
+        v.text = std::string_view(blob_.data() + s[0], s[1]);
+    }
+    return v;
+}
+
+std::vector<Value> Row::unpack() const {
+    std::vector<Value> out;
+    out.reserve(static_cast<std::size_t>(n_));
+    for (int i = 0; i < n_; ++i) out.push_back(get(i).to_value());
+    return out;
 }
 
 void bind_value(sqlite3_stmt* stmt, int index, const Value& value) {

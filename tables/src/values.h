@@ -42,9 +42,43 @@ struct Value {
     }
 };
 
-struct Row {
-    std::vector<Value> values;
-    bool gone = false;  // the row was deleted through another dataset since this one read its rids
+// A value read in place: texts point into the row (or edit buffer) they came from.
+struct ValueView {
+    Value::Kind kind = Value::Kind::kNull;
+    double number = 0;
+    std::string_view text;
+
+    bool is_null() const { return kind == Value::Kind::kNull; }
+    Value to_value() const {
+        if (kind == Value::Kind::kNumber) return Value::of_number(number);
+        if (kind == Value::Kind::kText) return Value::of_text(std::string(text));
+        return Value::null();
+    }
+};
+
+inline ValueView view_of(const Value& v) { return ValueView{v.kind, v.number, v.text}; }
+
+// A stored row packed in one block: the kinds, then one 8-byte slot per field (the number, or
+// the offset and length of the text), then the texts. Tens of thousands of rows stay in memory
+// at a third of the size of separate values, and reading a row's fields touches few cache lines.
+class Row {
+public:
+    Row() = default;
+    static Row pack(const std::vector<Value>& values);
+    // Columns first .. first+n-1 of a statement's current row.
+    static Row from_statement(sqlite3_stmt* stmt, int first, int n);
+    // A row that was deleted through another dataset after this one listed it: every field empty.
+    static Row gone_row(int n);
+
+    int size() const { return n_; }
+    bool gone() const { return gone_; }
+    ValueView get(int i) const;
+    std::vector<Value> unpack() const;
+
+private:
+    std::string blob_;
+    int n_ = 0;
+    bool gone_ = false;
 };
 
 bool is_text_type(FieldType type);
@@ -53,7 +87,10 @@ bool is_text_type(FieldType type);
 // field's size in characters. Throws kConversion naming the field and the text.
 Value value_from_text(const FieldDef& field, std::string_view text);
 // The text form of a stored value for a field ("" for null).
-std::string text_from_value(const FieldDef& field, const Value& value);
+std::string text_from_value(const FieldDef& field, const ValueView& value);
+inline std::string text_from_value(const FieldDef& field, const Value& value) {
+    return text_from_value(field, view_of(value));
+}
 // Converts a value of one field's type to another's (batch copies).
 Value convert_value(const FieldDef& from, const FieldDef& to, const Value& value);
 
@@ -62,7 +99,10 @@ std::string cut_to_chars(std::string_view text, int n);
 
 // Orders two values as SQLite orders them in an index: null first, numbers, then texts (binary or
 // ASCII case-folded). Returns <0, 0, >0.
-int compare_values(const Value& a, const Value& b, bool nocase);
+int compare_values(const ValueView& a, const ValueView& b, bool nocase);
+inline int compare_values(const Value& a, const Value& b, bool nocase) {
+    return compare_values(view_of(a), view_of(b), nocase);
+}
 
 // Binds a value to a statement parameter; reads a column into a value.
 void bind_value(sqlite3_stmt* stmt, int index, const Value& value);
