@@ -8,6 +8,7 @@
 #include <random>
 #include <set>
 
+#include "platform/file_system.h"
 #include "table_test_support.h"
 
 namespace pavo::tables::test {
@@ -234,6 +235,69 @@ TEST_F(FilesTest, AFileCopiedBetweenCommandsHoldsEveryPostedRow) {
     EXPECT_EQ(copy.record_count(), 500);
     copy.last();
     EXPECT_EQ(copy.field("CATEGORY").as_string(), "edited outside a scope");
+}
+
+// Rows committed to the file, as another program reading it sees them.
+int committed_rows(const fs::path& file) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    int n = -1;
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM data", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        n = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return n;
+}
+
+TEST_F(FilesTest, ACommandScopeCommitsAtItsEndAndKeepsThePostsOfAFailedCommand) {
+    create_stats("scoped");
+    auto t = table("scoped");
+    t->open();
+    fs::path file = data_dir() / "scoped.db";
+    fill(*t, {{"1", "A"}});
+    EXPECT_EQ(committed_rows(file), 1);  // outside a scope each post commits
+    try {
+        CommandScope command;
+        {
+            CommandScope nested;
+            fill(*t, {{"2", "B"}});
+        }
+        fill(*t, {{"3", "C"}});
+        EXPECT_EQ(committed_rows(file), 1);  // grouped until the command ends
+        auto other = table("SCOPED.DB");
+        other->open();
+        EXPECT_EQ(other->record_count(), 3);  // this process sees its own posts at once
+        fill(*t, {{"1", "A"}});               // the command fails half way
+        FAIL() << "the duplicate was posted";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::kKeyViolation);
+    }
+    EXPECT_EQ(committed_rows(file), 3);  // what was posted before the failure stays
+    t->cancel();
+    {
+        CommandScope command;
+        fill(*t, {{"4", "D"}});
+        command.commit();
+        EXPECT_EQ(committed_rows(file), 4);  // an explicit commit point
+        fill(*t, {{"5", "E"}});
+    }
+    EXPECT_EQ(committed_rows(file), 5);
+}
+
+TEST_F(FilesTest, AFileThatCannotBeOpenedGivesAnErrorAndNoHalfOpenTable) {
+    create_stats("locked");
+    FaultyFileSystem faulty;
+    faulty.fail_open_call = 0;
+    auto t = table("locked");
+    {
+        ScopedFileSystem use(&faulty);
+        EXPECT_PAVO_ERROR(t->open(), ErrorKind::kIO, "locked.db");
+    }
+    EXPECT_FALSE(t->active());
+    t->open();  // nothing of the failed open is left behind
+    EXPECT_EQ(t->record_count(), 0);
 }
 
 // Child: appends numbered rows in one long command, reporting each commit point through the pipe.
