@@ -306,7 +306,6 @@ struct WholeDecode {
     int code = 0;  // 0, or the result code of the failure
     std::string why;
     Buffer data;
-    std::uint32_t crc = 0;
 };
 
 // Decodes a member that fits_whole() in one piece, checking it against its declared size.
@@ -355,7 +354,6 @@ WholeDecode decode_whole(File& file, const ArchiveDirectory& dir, const CentralE
             if (r != LIBDEFLATE_SUCCESS) return failed(2, "invalid compressed data");
             if (out_len != usize) return failed(2, "data shorter than its declared size");
         }
-        w.crc = crc32_update(0, w.data.data(), w.data.size);
     } catch (const std::bad_alloc&) {
         return failed(6, "out of memory");
     } catch (const std::exception& ex) {
@@ -581,12 +579,12 @@ MemberResult Run::decode(const CentralEntry& e, std::uint64_t data_offset,
     std::uint32_t crc = 0;
     std::uint64_t produced = 0;
     bool stopped = false;
-    bool precomputed_crc = false;
     // Hands decoded bytes on in chunks, with progress and the abort poll between them.
     auto emit = [&](const std::uint8_t* data, std::size_t n) {
         while (n > 0) {
-            std::size_t k = std::min(n, kChunk * 4);
-            if (!precomputed_crc) crc = crc32_update(crc, data, k);
+            // The CRC pass brings the piece into the cache just before the kernel copies it out.
+            std::size_t k = std::min(n, kChunk);
+            crc = crc32_update(crc, data, k);
             sink(data, k);
             produced += k;
             done_total_ += k;
@@ -614,11 +612,9 @@ MemberResult Run::decode(const CentralEntry& e, std::uint64_t data_offset,
     if (!cipher && fits_whole(e)) {
         WholeDecode w = decode_whole(*archive_, dir_, e, pool_);
         if (w.code) return fail(w.code, w.why);
-        precomputed_crc = true;
         bool emitted = emit(w.data.data(), w.data.size);
         pool_.put(std::move(w.data));
         if (!emitted) return stopped_result();
-        crc = w.crc;
     } else if (e.method == kMethodStored) {
         std::vector<std::uint8_t> buf;
         if (csize != usize)
