@@ -188,6 +188,30 @@ TEST_F(Unpack, ExistingFilesFollowTheOverwriteOptions) {
     }
 }
 
+TEST_F(Unpack, FreshenAndUpdateCompareTimes) {
+    write_archive(build_zip({{.name = "old_on_disk", .data = "archive", .mtime = 1600000000},
+                             {.name = "new_on_disk", .data = "archive", .mtime = 1600000000},
+                             {.name = "absent", .data = "archive", .mtime = 1600000000}}));
+    struct Case {
+        std::string option;
+        std::vector<std::string> replaced;
+    } cases[] = {{"-f", {"old_on_disk"}}, {"-u", {"absent", "old_on_disk"}}};
+    for (const auto& c : cases) {
+        stdfs::remove_all(work_ / "o");
+        spit(work_ / "o/old_on_disk", "disk");
+        spit(work_ / "o/new_on_disk", "disk");
+        stdfs::last_write_time(
+            work_ / "o/old_on_disk",
+            stdfs::last_write_time(work_ / "o/old_on_disk") - std::chrono::hours(24 * 3650));
+        EXPECT_EQ(run({c.option, "a.zip", "-d", "o"}).code, 0) << c.option;
+        std::vector<std::string> replaced;
+        for (const char* n : {"absent", "new_on_disk", "old_on_disk"})
+            if (stdfs::exists(work_ / "o" / n) && slurp(work_ / "o" / n) == "archive")
+                replaced.push_back(n);
+        EXPECT_EQ(replaced, c.replaced) << c.option;
+    }
+}
+
 TEST_F(Unpack, ResultCodesForWhatCanGoWrong) {
     const std::string shrunk_payload = "\x01\x02\x03\x04";
     struct Case {
@@ -271,6 +295,28 @@ TEST_F(Unpack, ResultCodesForWhatCanGoWrong) {
          {},
          2,
          {}},
+        {"declares far more than deflate can make",
+         {{.name = "liar", .data = "abc", .usize_override = 100000000}},
+         {},
+         2,
+         {}},
+        {"DOS volume label beside a file",
+         {{.name = "LABEL", .data = "", .method = 0, .made_by = 20, .external_attr = 0x08},
+          {.name = "f", .data = "f"}},
+         {},
+         0,
+         {"f"}},
+        {"test mode writes nothing", {{.name = "d/f", .data = "f"}}, {"-t"}, 0, {}},
+        {"test mode finds a bad CRC",
+         {{.name = "f", .data = "f", .crc_override = 7}},
+         {"-t"},
+         2,
+         {}},
+        {"junk paths",
+         {{.name = "d/", .data = "", .method = 0}, {.name = "d/e/f", .data = "f"}},
+         {"-j"},
+         0,
+         {"f"}},
         {"local header offset wrong",
          {{.name = "a", .data = "a", .offset_override = 3}},
          {},

@@ -26,6 +26,8 @@ struct BuildMember {
     std::optional<std::uint32_t> crc_override, usize_override, csize_override, offset_override;
     std::uint16_t extra_flags = 0;
     std::uint16_t version_needed = 20;
+    std::optional<std::uint16_t> made_by;        // default: Unix
+    std::optional<std::uint32_t> external_attr;  // default: unix_mode in the high half
     std::string raw_payload;  // used as the compressed data when method is neither 0 nor 8
 };
 
@@ -49,7 +51,7 @@ inline std::string build_zip(const std::vector<BuildMember>& members,
     for (const auto& m : members) {
         CentralEntry e;
         e.name = m.name;
-        e.version_made_by = (3 << 8) | 20;
+        e.version_made_by = m.made_by.value_or((3 << 8) | 20);
         e.version_needed = m.version_needed;
         e.method = m.method;
         e.flags = static_cast<std::uint16_t>(m.extra_flags | (m.password ? kFlagEncrypted : 0));
@@ -74,7 +76,7 @@ inline std::string build_zip(const std::vector<BuildMember>& members,
         if (m.crc_override) e.crc32 = *m.crc_override;
         if (m.usize_override) e.uncompressed_size = *m.usize_override;
         if (m.csize_override) e.compressed_size = *m.csize_override;
-        e.external_attr = m.unix_mode << 16;
+        e.external_attr = m.external_attr.value_or(m.unix_mode << 16);
         e.local_header_offset = static_cast<std::uint32_t>(out.size());
         e.extra = make_ut_extra(m.mtime, m.mtime, true);
         e.comment = m.comment;
