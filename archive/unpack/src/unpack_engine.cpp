@@ -73,7 +73,9 @@ bool parse_day(const std::string& text, bool end_of_day, std::optional<std::int6
         out.reset();
         return true;
     }
-    if (text.size() != 8 || !std::all_of(text.begin(), text.end(), ::isdigit)) return false;
+    if (text.size() != 8 || !std::all_of(text.begin(), text.end(),
+                                         [](unsigned char c) { return c >= '0' && c <= '9'; }))
+        return false;
     std::tm tm{};
     tm.tm_mon = std::stoi(text.substr(0, 2)) - 1;
     tm.tm_mday = std::stoi(text.substr(2, 2));
