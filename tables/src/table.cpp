@@ -72,8 +72,10 @@ struct TableImpl {
     // The connection's write count when this view last knew every row it caches to be current.
     std::uint64_t seen_generation = 0;
     int streak = 0;  // blocks fetched one after another going forward
-    std::int64_t last_rid = 0;
-    const Row* last_row = nullptr;  // the row last found, so reading fields costs no lookup
+    // The cached row of each view position once looked up (cache nodes never move), so reading
+    // fields and stepping through a view cost no hash lookups.
+    std::vector<const Row*> row_ptr;
+    const Row* last_row = nullptr;
     std::string block_sql, one_sql, insert_sql;
 
     DatasetState state = DatasetState::kInactive;
@@ -227,6 +229,7 @@ struct TableImpl {
             fresh.push_back(sqlite3_column_int64(*use, 0));
         if (rc != SQLITE_DONE) conn->fail("reading rows");
         rids.swap(fresh);
+        row_ptr.assign(rids.size(), nullptr);
         int old = pos;
         pos = 0;
         bof = true;
@@ -289,8 +292,19 @@ struct TableImpl {
 
     void drop_cache() {
         cache.clear();
+        std::fill(row_ptr.begin(), row_ptr.end(), nullptr);
         last_row = nullptr;
         streak = 0;
+    }
+
+    void view_erase(int p) {
+        rids.erase(rids.begin() + p);
+        row_ptr.erase(row_ptr.begin() + p);
+    }
+
+    void view_insert(int p, std::int64_t rid) {
+        rids.insert(rids.begin() + p, rid);
+        row_ptr.insert(row_ptr.begin() + p, nullptr);
     }
 
     // Every row of the view in one pass over the table.
@@ -316,12 +330,11 @@ struct TableImpl {
     }
 
     const Row& row_at(int p, bool block = true) {
+        if (const Row* known = row_ptr[p]) return *known;
         std::int64_t rid = rids[p];
-        if (last_row && rid == last_rid) return *last_row;
         auto it = cache.find(rid);
         if (it != cache.end()) {
-            last_rid = rid;
-            last_row = &it->second;
+            row_ptr[p] = &it->second;
             return it->second;
         }
         if (block) {
@@ -567,15 +580,15 @@ void TableImpl::post() {
     for (int c : order_cols) moved = moved || dirty[c];
     state = DatasetState::kBrowse;
     if (!passes(rid)) {
-        if (in_view) rids.erase(rids.begin() + pos);
+        if (in_view) view_erase(pos);
         if (inserting) pos = insert_pos;
         pos = std::max(0, std::min(pos, count() - 1));
         bof = eof = rids.empty();
     } else if (moved || !in_view) {
-        if (in_view) rids.erase(rids.begin() + pos);
+        if (in_view) view_erase(pos);
         Row copy = cache[rid];  // row_at may drop the cache while searching
         int lo = insertion_point(copy, rid, inserting ? insert_pos : pos);
-        rids.insert(rids.begin() + lo, rid);
+        view_insert(lo, rid);
         pos = lo;
         bof = eof = false;
         if (!cache.count(rid)) cache[rid] = std::move(copy);
@@ -968,6 +981,7 @@ void Table::open() {
     } catch (...) {
         t.conn.reset();
         t.rids.clear();
+        t.row_ptr.clear();
         throw;
     }
     t.state = DatasetState::kBrowse;
@@ -981,6 +995,7 @@ void Table::close() {
     t.state = DatasetState::kInactive;
     t.conn.reset();
     t.rids.clear();
+    t.row_ptr.clear();
     t.drop_cache();
     t.pos = 0;
     t.bof = t.eof = true;
@@ -1205,7 +1220,7 @@ void Table::delete_record() {
         sqlite3_bind_int64(*use, 1, rid);
         if (sqlite3_step(*use) != SQLITE_DONE) t.conn->fail("deleting a row");
     });
-    t.rids.erase(t.rids.begin() + t.pos);
+    t.view_erase(t.pos);
     t.cache.erase(rid);
     t.last_row = nullptr;
     t.pos = std::max(0, std::min(t.pos, t.count() - 1));
