@@ -38,10 +38,8 @@ bool in_date_range(const PackOptions& opts, std::int64_t mtime) {
     return true;
 }
 
-// The stored form of a path given on the command line for a file outside the current folder:
-// drive, leading separators, "." and ".." dropped, so no stored name can climb out on extraction.
-std::string clean_argument_name(const std::string& text) {
-    std::string t = normalize_pack_mask(text);
+// Joins the path's parts with "/", leaving out empty, "." and ".." parts.
+std::string join_clean(const std::string& t) {
     std::string out;
     std::size_t i = 0;
     while (i <= t.size()) {
@@ -55,6 +53,23 @@ std::string clean_argument_name(const std::string& text) {
         i = j + 1;
     }
     return out;
+}
+
+// The stored form of a path given on the command line for a file outside the current folder: the
+// path with its ".." folded, then drive and root dropped, so no stored name can climb out on
+// extraction ("c:\mydata\..\x.txt" is "x.txt", "/srv/x.txt" is "srv/x.txt").
+std::string clean_argument_name(const std::string& text, const fs::path& host) {
+    if (!text.empty() && text[0] == '/') return join_clean(host.relative_path().generic_string());
+    if (text.size() >= 2 && text[1] == ':') {
+        try {
+            auto logical = DriveMap::current().parse(text);
+            std::string joined;
+            for (const auto& c : logical.components) joined += c + "/";
+            return join_clean(joined);
+        } catch (const Error&) {
+        }
+    }
+    return join_clean(normalize_pack_mask(text));
 }
 
 class Walker {
@@ -115,7 +130,7 @@ class Walker {
     std::string stored_name_for(const fs::path& host, const std::string& arg) {
         fs::path rel = host.lexically_normal().lexically_relative(cwd_.lexically_normal());
         if (!rel.empty() && *rel.begin() != ".." && rel != ".") return rel.generic_string();
-        return clean_argument_name(arg);
+        return clean_argument_name(arg, host);
     }
 
     std::string stored_prefix(const fs::path& folder, const std::string& folder_text) {

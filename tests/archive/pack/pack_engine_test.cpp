@@ -279,6 +279,20 @@ TEST(PackEngine, LogicalArchivePath) {
     EXPECT_TRUE(fs::exists(box.root() / "home" / "drive_c" / "mydata" / "zip" / "b.zip"));
 }
 
+TEST(PackEngine, NamesOfFilesOutsideTheFolderNeverClimbOut) {
+    PackSandbox box;
+    fs::path c_root = box.root() / "home" / "drive_c";
+    fs::create_directories(c_root / "mydata");
+    std::ofstream(c_root / "x.txt") << "x";
+    box.write("../out/host.txt", "h");
+    std::string zip = box.out("n.zip").string();
+    ASSERT_EQ(run_pack({"-q", zip, "c:\\mydata\\..\\x.txt", box.out("host.txt").string()}).rc, 0);
+    auto m = members_by_name(zip);
+    std::string host_name = box.out("host.txt").relative_path().generic_string();
+    EXPECT_EQ(names_of(m), (std::set<std::string>{"x.txt", host_name}));
+    EXPECT_EQ(m["x.txt"].data, "x");
+}
+
 TEST(PackEngine, ArgumentAndArchiveErrors) {
     PackSandbox box;
     box.write("a.txt", "a");
