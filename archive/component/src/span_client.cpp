@@ -60,9 +60,12 @@ void* load_library() {
 
 bool is_split_set(const std::filesystem::path& archive) {
     if (starts_with_span_signature(archive)) return true;
+    // The last part (.zip) or a middle one (.z02, ...) names the set when its first part does.
     std::string ext = archive.extension().string();
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext != ".zip") return false;
+    const bool numbered = ext.size() >= 3 && ext[1] == 'z' &&
+                          ext.find_first_not_of("0123456789", 2) == std::string::npos;
+    if (ext != ".zip" && !numbered) return false;
     std::filesystem::path base = archive.parent_path() / archive.stem();
     return starts_with_span_signature(base.string() + ".z01") ||
            starts_with_span_signature(base.string() + ".Z01");
