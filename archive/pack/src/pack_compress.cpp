@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <exception>
 #include <limits>
 #include <new>
 
@@ -160,6 +161,10 @@ void run_compress_job(CompressJob& job) {
         job.data.clear();
         job.error = 4;
         job.error_text = "out of memory";
+    } catch (const std::exception& e) {
+        // Nothing may leave a worker thread: it would end the process.
+        job.error = 5;
+        job.error_text = e.what();
     }
 }
 
