@@ -8,7 +8,7 @@
 namespace pavo::arcvane {
 
 // True when host path archive is part of a split set: it begins with the spanning signature, or it
-// is a .zip whose sibling .z01 does.
+// is a .zip or .zNN whose sibling .z01 does.
 bool is_split_set(const std::filesystem::path& archive);
 
 struct SpanEvents {
