@@ -76,7 +76,9 @@ struct Bookmark {
 class Table;
 struct TableImpl;
 
-// A field of an open table, read from the current row (or the edit buffer while editing).
+// A field of an open table, read from the current row (or the edit buffer while editing). A Field
+// is a light handle: valid while its Table lives (kNotFound when the Table was reopened on a table
+// without that field).
 // Reads of an empty field give "", 0, 0 (30 Dec 1899) or false. Writes need edit or insert state
 // (kInvalidInput otherwise); an empty text stores a null; a text longer than a kString field's
 // size is cut to the size; a text that does not convert raises kConversion naming field and text.

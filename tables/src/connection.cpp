@@ -177,6 +177,16 @@ Schema read_schema(sqlite3* db, const fs::path& file) {
             s.indexes.push_back(std::move(d));
         });
     if (s.fields.empty()) throw damaged("no fields");
+    for (const auto& d : s.indexes) {
+        std::size_t start = 0;
+        while (start <= d.fields.size()) {
+            std::size_t end = d.fields.find(';', start);
+            if (end == std::string::npos) end = d.fields.size();
+            if (find_field(s.fields, d.fields.substr(start, end - start)) < 0)
+                throw damaged("index '" + d.name + "' names no field of the table");
+            start = end + 1;
+        }
+    }
     int columns = -1;
     {
         sqlite3_stmt* st = nullptr;

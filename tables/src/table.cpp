@@ -351,7 +351,16 @@ struct TableImpl {
         return cache[rid] = fetch_one(rid);
     }
 
+    // A Field may outlive a reopen of its Table on another table with fewer fields.
+    const FieldDef& field_def(int i) const {
+        const auto& f = fields();
+        if (i < 0 || i >= static_cast<int>(f.size()))
+            throw Error(ErrorKind::kNotFound, "Field " + std::to_string(i) + " not found");
+        return f[static_cast<std::size_t>(i)];
+    }
+
     ValueView current_value(int i) {
+        field_def(i);
         if (state == DatasetState::kEdit || state == DatasetState::kInsert)
             return view_of(buffer[i]);
         if (state == DatasetState::kInactive) not_open();
@@ -601,23 +610,23 @@ void TableImpl::post() {
 // Field
 
 const std::string& Field::name() const {
-    return impl_->fields()[index_].name;
+    return impl_->field_def(index_).name;
 }
 FieldType Field::type() const {
-    return impl_->fields()[index_].type;
+    return impl_->field_def(index_).type;
 }
 int Field::size() const {
-    return impl_->fields()[index_].size;
+    return impl_->field_def(index_).size;
 }
 bool Field::required() const {
-    return impl_->fields()[index_].required;
+    return impl_->field_def(index_).required;
 }
 bool Field::is_null() const {
     return impl_->current_value(index_).is_null();
 }
 
 std::string Field::as_string() const {
-    return text_from_value(impl_->fields()[index_], impl_->current_value(index_));
+    return text_from_value(impl_->field_def(index_), impl_->current_value(index_));
 }
 
 double Field::as_float() const {
@@ -653,7 +662,7 @@ namespace {
 void store(TableImpl* impl, int index, Value v) {
     if (impl->state != DatasetState::kEdit && impl->state != DatasetState::kInsert)
         throw Error(ErrorKind::kInvalidInput, "Dataset not in edit or insert mode");
-    const FieldDef& f = impl->fields()[index];
+    const FieldDef& f = impl->field_def(index);
     if (f.type == FieldType::kAutoInc)
         throw Error(ErrorKind::kInvalidInput, "Field '" + f.name + "' cannot be modified");
     impl->buffer[index] = std::move(v);
@@ -666,11 +675,11 @@ void store(TableImpl* impl, int index, Value v) {
 void Field::set_as_string(std::string_view text) {
     if (impl_->state != DatasetState::kEdit && impl_->state != DatasetState::kInsert)
         throw Error(ErrorKind::kInvalidInput, "Dataset not in edit or insert mode");
-    store(impl_, index_, value_from_text(impl_->fields()[index_], text));
+    store(impl_, index_, value_from_text(impl_->field_def(index_), text));
 }
 
 void Field::set_as_float(double value) {
-    const FieldDef& f = impl_->fields()[index_];
+    const FieldDef& f = impl_->field_def(index_);
     if (!std::isfinite(value))
         throw Error(ErrorKind::kConversion,
                     "'" + format_number(value) +
@@ -682,7 +691,7 @@ void Field::set_as_float(double value) {
 }
 
 void Field::set_as_date(double date) {
-    const FieldDef& f = impl_->fields()[index_];
+    const FieldDef& f = impl_->field_def(index_);
     if (!std::isfinite(date) || !civil_from_date(date))
         throw Error(ErrorKind::kConversion,
                     "'" + format_number(date) + "' is not a valid date for field '" + f.name + "'");
@@ -691,7 +700,7 @@ void Field::set_as_date(double date) {
 }
 
 void Field::set_as_boolean(bool value) {
-    const FieldDef& f = impl_->fields()[index_];
+    const FieldDef& f = impl_->field_def(index_);
     if (is_text_type(f.type)) return set_as_string(format_bool(value));
     store(impl_, index_, Value::of_number(value ? 1 : 0));
 }

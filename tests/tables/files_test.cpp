@@ -179,6 +179,21 @@ TEST_F(FilesTest, DamagedOrForeignFilesGiveErrorsNamingTheFile) {
         sqlite3_close(db);
     }
     expect_damaged("foreign.db");
+    // A table whose stored definitions contradict its rows.
+    create_stats("defs");
+    fs::copy_file(data_dir() / "defs.db", data_dir() / "badindex.db");
+    fs::copy_file(data_dir() / "defs.db", data_dir() / "badtype.db");
+    fs::copy_file(data_dir() / "defs.db", data_dir() / "badcols.db");
+    for (auto [file, sql] : std::vector<std::pair<std::string, std::string>>{
+             {"badindex.db", "UPDATE pavo_indexes SET fields = 'NOPE'"},
+             {"badtype.db", "UPDATE pavo_fields SET type = 'ftBlob' WHERE pos = 1"},
+             {"badcols.db", "DELETE FROM pavo_fields WHERE pos = 5"}}) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((data_dir() / file).c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        expect_damaged(file);
+    }
 
     // A real table whose pages are overwritten, or cut short, half way.
     create_stats("big");
