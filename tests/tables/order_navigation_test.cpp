@@ -1,5 +1,7 @@
 // Orders, navigation, bookmarks, searches, editing positions, observers and two datasets on a
 // table.
+#include <algorithm>
+
 #include "table_test_support.h"
 
 namespace pavo::tables::test {
@@ -262,6 +264,74 @@ TEST_F(OrderTest, TwoDatasetsOnOneTableSeeEachOthersPostsWhenTheyReRead) {
     other->field("REFNUM").set_as_string("3");
     other->post();
     EXPECT_EQ(other->field("POS_TITLE").as_string(), "FROM JOBS");
+}
+
+TEST_F(TableTest, LargeViewsReadTheSameRowsWhicheverWayTheyAreWalked) {
+    create(
+        "many",
+        {{"ID", FieldType::kAutoInc}, {"KEY", FieldType::kString, 10}, {"TEXT", FieldType::kMemo}},
+        {{"", "ID", true, true}, {"KEY_DOWN", "KEY", false, false, true, true}});
+    auto t = table("many");
+    t->open();
+    // Keys in scrambled insertion order, some equal: ties go newest first in a descending index.
+    std::vector<std::pair<std::string, int>> expected;  // (key, id)
+    {
+        CommandScope command;
+        for (int i = 1; i <= 1500; ++i) {
+            std::string key = "k" + std::to_string((i * 7919) % 1000 + 1000);
+            t->append();
+            t->field("KEY").set_as_string(key);
+            t->field("TEXT").set_as_string(std::string(static_cast<std::size_t>(i % 300), 'x') +
+                                           std::to_string(i));
+            t->post();
+            expected.emplace_back(key, i);
+        }
+    }
+    std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second > b.second;
+    });
+    auto text_of = [](int id) {
+        return std::string(static_cast<std::size_t>(id % 300), 'x') + std::to_string(id);
+    };
+    t->set_index_name("KEY_DOWN");
+    t->refresh();
+    int n = 0;
+    for (t->first(); !t->eof(); t->next(), ++n) {
+        ASSERT_EQ(t->field("ID").as_integer(), expected[static_cast<std::size_t>(n)].second) << n;
+        ASSERT_EQ(t->field("TEXT").as_string(),
+                  text_of(expected[static_cast<std::size_t>(n)].second));
+    }
+    EXPECT_EQ(n, 1500);
+    t->refresh();
+    n = 1500;
+    for (t->last(); !t->bof(); t->prior()) {
+        --n;
+        ASSERT_EQ(t->field("ID").as_integer(), expected[static_cast<std::size_t>(n)].second) << n;
+    }
+    EXPECT_EQ(n, 0);
+    t->refresh();
+    for (int k = 0; k < 300; ++k) {
+        int row = 1 + (k * 631) % 1500;
+        ASSERT_EQ(t->text_at(row, 0),
+                  std::to_string(expected[static_cast<std::size_t>(row - 1)].second))
+            << row;
+    }
+    // A row deleted through another dataset stays in this view until it re-reads; an edit of it is
+    // refused rather than writing nowhere.
+    auto other = table("many");
+    other->open();
+    other->set_index_name("KEY_DOWN");
+    other->set_record_number(700);
+    Bookmark gone = other->bookmark();
+    other->delete_record();
+    t->set_record_number(700);
+    EXPECT_EQ(t->record_count(), 1500);
+    EXPECT_PAVO_ERROR(t->edit(), ErrorKind::kNotFound, "Record/key deleted.");
+    t->refresh();
+    EXPECT_EQ(t->record_count(), 1499);
+    EXPECT_FALSE(t->bookmark_valid(gone));
+    t->set_record_number(700);
+    EXPECT_EQ(t->field("ID").as_integer(), expected[700].second);
 }
 
 TEST_F(OrderTest, ObserversHearStateDataAndScrolling) {
