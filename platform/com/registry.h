@@ -78,6 +78,13 @@ HRESULT clsid_from_progid(std::string_view progid, Guid* clsid);
 // the factory's own result. *why (when given) receives a one-line reason on failure.
 HRESULT create_instance(const Guid& clsid, const Guid& iid, void** out, std::string* why = nullptr);
 
+// The type library registered under libid and version major.minor, read from the server file the
+// registry names for it (TypeLib\{libid}\major.minor\0\win32) through its DllGetTypeLib export.
+// The description stays valid while the server is loaded. TYPE_E_LIBNOTREGISTERED when not
+// registered, CO_E_DLLNOTFOUND / CO_E_ERRORINDLL as below.
+HRESULT load_registered_type_lib(const Guid& libid, std::uint16_t major, std::uint16_t minor,
+                                 const TypeLibDesc** out, std::string* why = nullptr);
+
 // Unloads loaded servers whose DllCanUnloadNow answers S_OK; returns how many were unloaded.
 int free_unused_libraries();
 
@@ -90,6 +97,7 @@ HRESULT unregister_server(const std::filesystem::path& server, std::string* why 
 using DllGetClassObjectFn = HRESULT (*)(const Guid* clsid, const Guid* iid, void** out);
 using DllCanUnloadNowFn = HRESULT (*)();
 using DllRegisterServerFn = HRESULT (*)();
+using DllGetTypeLibFn = const TypeLibDesc* (*)();
 
 // The program home a host works under is handed to a server it loads, which keeps its own copy of
 // the platform layer: hosts call this before calling into a server; servers call

@@ -69,6 +69,11 @@ __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
     return pavo::arcvane::module_count().value() == 0 ? pavo::com::S_OK : pavo::com::S_FALSE;
 }
 
+// The type library kept in the server, for hosts that read it through the registry.
+__attribute__((visibility("default"))) const pavo::com::TypeLibDesc* DllGetTypeLib() {
+    return &pavo::arcvane::type_library();
+}
+
 __attribute__((visibility("default"))) HRESULT DllRegisterServer() {
     pavo::com::adopt_host_home();
     return pavo::arcvane::register_arcvane(pavo::arcvane::server_path());

@@ -136,6 +136,36 @@ HRESULT create_instance(const Guid& clsid, const Guid& iid, void** out, std::str
     return hr;
 }
 
+HRESULT load_registered_type_lib(const Guid& libid, std::uint16_t major, std::uint16_t minor,
+                                 const TypeLibDesc** out, std::string* why) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    std::optional<std::string> server;
+    const std::string key = std::string(kClassesRoot) + "\\TypeLib\\" + to_string(libid) + "\\" +
+                            std::to_string(major) + "." + std::to_string(minor) + "\\0\\win32";
+    try {
+        server = Registry::open_current().get_value(key);
+    } catch (const Error& e) {
+        say(why, e.what());
+        return REGDB_E_READREGDB;
+    }
+    if (!server || server->empty()) {
+        say(why, "type library " + to_string(libid) + " is not registered");
+        return TYPE_E_LIBNOTREGISTERED;
+    }
+    publish_home_to_servers();
+    void* h = load_server(*server, why);
+    if (!h) return CO_E_DLLNOTFOUND;
+    auto get = reinterpret_cast<DllGetTypeLibFn>(::dlsym(h, "DllGetTypeLib"));
+    const TypeLibDesc* lib = get ? get() : nullptr;
+    if (!lib || !(lib->libid == libid)) {
+        say(why, *server + " does not hold type library " + to_string(libid));
+        return CO_E_ERRORINDLL;
+    }
+    *out = lib;
+    return S_OK;
+}
+
 int free_unused_libraries() {
     std::lock_guard lock(g_mutex);
     int freed = 0;

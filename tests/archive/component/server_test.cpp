@@ -170,6 +170,19 @@ TEST_F(ServerTest, RegistrationWritesTheClassProgramIdentifiersAndTypeLibrary) {
     ASSERT_EQ(com::clsid_from_progid("CorvexArcvane.Arcvane", &g), com::S_OK);
     EXPECT_EQ(g, CLSID_Arcvane);
 
+    // The type library comes from the server file the registry names for it.
+    const com::TypeLibDesc* lib = nullptr;
+    std::string why;
+    ASSERT_EQ(com::load_registered_type_lib(LIBID_CORVEXARCVANELib, 5, 0, &lib, &why), com::S_OK)
+        << why;
+    EXPECT_EQ(lib->name, "CORVEXARCVANELib");
+    const com::InterfaceDesc* i2 = lib->find_interface(IID_IArcvane2);
+    ASSERT_NE(i2, nullptr);
+    ASSERT_NE(i2->find("FilesToExclude"), nullptr);
+    EXPECT_EQ(i2->find("FilesToExclude")->id, 1116);
+    EXPECT_EQ(com::load_registered_type_lib(LIBID_CORVEXARCVANELib, 4, 0, &lib),
+              com::TYPE_E_LIBNOTREGISTERED);
+
     // Unregistering removes all of it and nothing else; registering again restores it.
     reg.set_value(hkcr("Other.Thing\\CLSID"), "", "{00000000-0000-0000-0000-000000000001}");
     ASSERT_EQ(com::unregister_server(kServer), com::S_OK);
