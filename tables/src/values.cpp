@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -24,6 +25,20 @@ std::optional<bool> loose_bool(std::string_view text) {
     if (t == "T" || t == "Y" || t == "YES" || t == "1") return true;
     if (t == "F" || t == "N" || t == "NO" || t == "0") return false;
     return std::nullopt;
+}
+
+// The short date form, as format_short_date writes it, without a formatted print: grids and
+// reports read tens of thousands of dates.
+std::string date_text(double date) {
+    auto c = civil_from_date(date);
+    if (!c) return {};
+    char buf[16];
+    char* p = std::to_chars(buf, buf + 4, c->month).ptr;
+    *p++ = '/';
+    p = std::to_chars(p, p + 4, c->day).ptr;
+    *p++ = '/';
+    for (int div = 1000; div > 0; div /= 10) *p++ = static_cast<char>('0' + c->year / div % 10);
+    return std::string(buf, p);
 }
 
 }  // namespace
@@ -91,7 +106,7 @@ std::string text_from_value(const FieldDef& field, const ValueView& value) {
     if (value.kind == Value::Kind::kText) return std::string(value.text);
     switch (field.type) {
         case FieldType::kDate:
-            return format_short_date(value.number);
+            return date_text(value.number);
         case FieldType::kBoolean:
             return format_bool(value.number != 0);
         default:
@@ -125,7 +140,7 @@ int compare_values(const ValueView& a, const ValueView& b, bool nocase) {
             return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
         case Value::Kind::kText: {
             std::size_t n = std::min(a.text.size(), b.text.size());
-            int r = n == 0 ? 0
+            int r = n == 0   ? 0
                     : nocase ? sqlite3_strnicmp(a.text.data(), b.text.data(), static_cast<int>(n))
                              : std::memcmp(a.text.data(), b.text.data(), n);
             if (r != 0) return r < 0 ? -1 : 1;
@@ -140,7 +155,8 @@ namespace {
 constexpr std::size_t kSlot = 8;
 
 void put_slot(std::string& blob, int n, int i, const void* p) {
-    std::memcpy(blob.data() + static_cast<std::size_t>(n) + static_cast<std::size_t>(i) * kSlot, p, kSlot);
+    std::memcpy(blob.data() + static_cast<std::size_t>(n) + static_cast<std::size_t>(i) * kSlot, p,
+                kSlot);
 }
 
 void put_text_slot(std::string& blob, int n, int i, std::uint32_t offset, std::uint32_t size) {
@@ -166,7 +182,8 @@ Row Row::pack(const std::vector<Value>& values) {
             put_slot(r.blob_, r.n_, i, &v.number);
         } else if (v.kind == Value::Kind::kText) {
             std::memcpy(r.blob_.data() + at, v.text.data(), v.text.size());
-            put_text_slot(r.blob_, r.n_, i, static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(v.text.size()));
+            put_text_slot(r.blob_, r.n_, i, static_cast<std::uint32_t>(at),
+                          static_cast<std::uint32_t>(v.text.size()));
             at += v.text.size();
         }
     }
@@ -177,8 +194,9 @@ Row Row::from_statement(sqlite3_stmt* stmt, int first, int n) {
     Row r;
     r.n_ = n;
     std::size_t text = 0;
+    std::vector<int> types(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
-        int t = sqlite3_column_type(stmt, first + i);
+        int t = types[static_cast<std::size_t>(i)] = sqlite3_column_type(stmt, first + i);
         if (t == SQLITE_TEXT || t == SQLITE_BLOB) {
             sqlite3_column_text(stmt, first + i);
             text += static_cast<std::size_t>(sqlite3_column_bytes(stmt, first + i));
@@ -189,7 +207,7 @@ Row Row::from_statement(sqlite3_stmt* stmt, int first, int n) {
     std::size_t at = head;
     for (int i = 0; i < n; ++i) {
         int c = first + i;
-        switch (sqlite3_column_type(stmt, c)) {
+        switch (types[static_cast<std::size_t>(i)]) {
             case SQLITE_NULL:
                 r.blob_[static_cast<std::size_t>(i)] = static_cast<char>(Value::Kind::kNull);
                 break;
@@ -206,7 +224,8 @@ Row Row::from_statement(sqlite3_stmt* stmt, int first, int n) {
                 std::size_t len = static_cast<std::size_t>(sqlite3_column_bytes(stmt, c));
                 if (at + len > r.blob_.size()) len = r.blob_.size() - at;  // never past the block
                 if (len) std::memcpy(r.blob_.data() + at, p, len);
-                put_text_slot(r.blob_, n, i, static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(len));
+                put_text_slot(r.blob_, n, i, static_cast<std::uint32_t>(at),
+                              static_cast<std::uint32_t>(len));
                 at += len;
             }
         }
@@ -224,7 +243,8 @@ ValueView Row::get(int i) const {
     ValueView v;
     if (i < 0 || i >= n_) return v;
     v.kind = static_cast<Value::Kind>(blob_[static_cast<std::size_t>(i)]);
-    const char* slot = blob_.data() + static_cast<std::size_t>(n_) + static_cast<std::size_t>(i) * kSlot;
+    const char* slot =
+        blob_.data() + static_cast<std::size_t>(n_) + static_cast<std::size_t>(i) * kSlot;
     if (v.kind == Value::Kind::kNumber) {
         std::memcpy(&v.number, slot, kSlot);
     } else if (v.kind == Value::Kind::kText) {

@@ -1,5 +1,6 @@
 // Field types and conversions, required fields, key violations and table definitions.
 #include <cmath>
+#include <tuple>
 
 #include "table_test_support.h"
 #include "utility/text_conv.h"
@@ -101,6 +102,28 @@ TEST_F(TypesTest, NumbersDatesAndTruthValuesCrossTypes) {
     t->field("NAME").set_as_string("x1");
     t->post();
     EXPECT_PAVO_ERROR(t->field("NAME").as_float(), ErrorKind::kConversion, "'x1'");
+}
+
+TEST_F(TypesTest, DatesReadAsTheProgramsShortDateForm) {
+    t->append();
+    for (auto [y, m, d] : std::vector<std::tuple<int, int, int>>{{1899, 12, 30},
+                                                                 {1, 1, 1},
+                                                                 {999, 12, 31},
+                                                                 {1000, 1, 1},
+                                                                 {1900, 2, 28},
+                                                                 {2000, 2, 29},
+                                                                 {2004, 10, 5},
+                                                                 {2004, 12, 31},
+                                                                 {9999, 12, 31},
+                                                                 {1752, 9, 14},
+                                                                 {1899, 12, 29}}) {
+        double date = date_from_civil(y, m, d);
+        t->field("WHEN").set_as_date(date);
+        EXPECT_EQ(t->field("WHEN").as_string(), format_short_date(date))
+            << y << "-" << m << "-" << d;
+    }
+    t->post();
+    EXPECT_EQ(t->field("WHEN").as_string(), "12/29/1899");
 }
 
 TEST_F(TypesTest, AutoIncrementNumbersAreNeverReused) {
