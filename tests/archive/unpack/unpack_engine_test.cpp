@@ -161,6 +161,20 @@ TEST_F(Unpack, ExtractsFoldersFilesTimesAndModes) {
     EXPECT_EQ(done, 5);
 }
 
+TEST_F(Unpack, LogicalPathsGoThroughTheDriveMap) {
+    // The archive and the extraction folder named as the program names them, in any case.
+    spit(base_ / "home/drive_c/mydata/ZIP/b.zip",
+         build_zip({{.name = "PAVODEN2.DB", .data = "rows"}}));
+    stdfs::create_directories(base_ / "home/drive_c/mydata/KV-DB");
+    RunResult r = run({"-o", "\"C:\\MYDATA\\zip\\b.zip\"", "-d", "\"c:\\mydata\\kv-db\\restore\"",
+                       "-x", "\"*.px\""});
+    ASSERT_EQ(r.code, 0);
+    EXPECT_EQ(slurp(base_ / "home/drive_c/mydata/KV-DB/restore/PAVODEN2.DB"), "rows");
+    // A folder that cannot be made (a file is in its way) is refused before anything is written.
+    spit(work_ / "blocker", "file");
+    EXPECT_EQ(run({"-o", "c:\\mydata\\zip\\b.zip", "-d", "blocker/sub"}).code, 10);
+}
+
 TEST_F(Unpack, ExistingFilesFollowTheOverwriteOptions) {
     write_archive(
         build_zip({{.name = "Data/t.db", .data = "new"}, {.name = "fresh.txt", .data = "f"}}));
