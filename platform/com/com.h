@@ -209,10 +209,15 @@ class ComPtr {
     T* get() const { return p_; }
     T* operator->() const { return p_; }
     explicit operator bool() const { return p_ != nullptr; }
-    // For out-parameters: releases what is held and returns the slot.
+    // For out-parameters: releases what is held and returns the slot, untyped (query_interface,
+    // create_instance) or typed (find_connection_point).
     void** put() {
         reset();
         return reinterpret_cast<void**>(&p_);
+    }
+    T** out() {
+        reset();
+        return &p_;
     }
     // Asks the held object for another interface.
     template <class U>

@@ -255,8 +255,8 @@ int main(int argc, char** argv) {
     com::ComPtr<com::IConnectionPoint> point;
     std::uint32_t cookie = 0;
     if (com::SUCCEEDED(control.as(com::IID_IConnectionPointContainer, &container)) &&
-        com::SUCCEEDED(container->find_connection_point(
-            arcvane::DIID__IArcvaneEvents, reinterpret_cast<com::IConnectionPoint**>(point.put()))))
+        com::SUCCEEDED(
+            container->find_connection_point(arcvane::DIID__IArcvaneEvents, point.out())))
         point->advise(&printer, &cookie);
 
     for (auto& s : settings) {

@@ -98,9 +98,7 @@ class ControlTest : public ::testing::Test {
         com::ComPtr<com::IConnectionPointContainer> cpc;
         EXPECT_EQ(c.as(com::IID_IConnectionPointContainer, &cpc), com::S_OK);
         com::ComPtr<com::IConnectionPoint> cp;
-        EXPECT_EQ(cpc->find_connection_point(DIID__IArcvaneEvents,
-                                             reinterpret_cast<com::IConnectionPoint**>(cp.put())),
-                  com::S_OK);
+        EXPECT_EQ(cpc->find_connection_point(DIID__IArcvaneEvents, cp.out()), com::S_OK);
         std::uint32_t cookie = 0;
         EXPECT_EQ(cp->advise(&sink, &cookie), com::S_OK);
         return c;

@@ -107,9 +107,7 @@ class ServerTest : public ::testing::Test {
         com::ComPtr<com::IConnectionPointContainer> cpc;
         ASSERT_EQ(control.as(com::IID_IConnectionPointContainer, &cpc), com::S_OK);
         com::ComPtr<com::IConnectionPoint> cp;
-        ASSERT_EQ(cpc->find_connection_point(DIID__IArcvaneEvents,
-                                             reinterpret_cast<com::IConnectionPoint**>(cp.put())),
-                  com::S_OK);
+        ASSERT_EQ(cpc->find_connection_point(DIID__IArcvaneEvents, cp.out()), com::S_OK);
         std::uint32_t cookie = 0;
         ASSERT_EQ(cp->advise(&sink, &cookie), com::S_OK);
     }
