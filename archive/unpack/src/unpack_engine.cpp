@@ -11,7 +11,6 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <optional>
 #include <random>
@@ -272,7 +271,6 @@ class BufferPool {
     Buffer get(std::size_t n) {
         Buffer b;
         {
-            std::lock_guard<std::mutex> lock(m_);
             auto best = free_.end();
             for (auto it = free_.begin(); it != free_.end(); ++it)
                 if (it->capacity >= n && (best == free_.end() || it->capacity < best->capacity))
@@ -291,16 +289,17 @@ class BufferPool {
     }
     void put(Buffer&& b) {
         if (!b.bytes) return;
-        std::lock_guard<std::mutex> lock(m_);
         free_.push_back(std::move(b));
-        // Keep the largest few; the rest go back to the system.
+        // Keep the largest few, up to a bound; the rest go back to the system.
         std::sort(free_.begin(), free_.end(),
                   [](const Buffer& x, const Buffer& y) { return x.capacity > y.capacity; });
-        if (free_.size() > 6) free_.resize(6);
+        std::size_t kept = 0, bytes = 0;
+        while (kept < free_.size() && kept < 4 && bytes + free_[kept].capacity <= (160u << 20))
+            bytes += free_[kept++].capacity;
+        free_.resize(kept);
     }
 
   private:
-    std::mutex m_;
     std::vector<Buffer> free_;
 };
 
