@@ -252,13 +252,16 @@ struct TableImpl {
 
     void fetch_block(int p) {
         int n = count();
+        // Walking reads ahead a whole block; a jump (a grid scrolled far) reads about a screenful.
+        bool walking = std::abs(p - last_fetch) <= 2 * kBlock;
+        int size = walking ? kBlock : 40;
         int lo, hi;
         if (p < last_fetch) {
             hi = std::min(n, p + 16);
-            lo = std::max(0, hi - kBlock);
+            lo = std::max(0, hi - size);
         } else {
             lo = std::max(0, p - 16);
-            hi = std::min(n, lo + kBlock);
+            hi = std::min(n, lo + size);
         }
         last_fetch = p;
         std::vector<std::int64_t> want;
