@@ -11,10 +11,13 @@ function(pavo_add_gtest name)
     if(NOT ARG_LABELS)
         set(ARG_LABELS unit)
     endif()
+    # Where the sources and the build are, for tests that read data files or start built programs.
+    target_compile_definitions(${name} PRIVATE PAVO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                                               PAVO_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    # One ENVIRONMENT entry only: a list would be split into separate properties on its way through.
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
-        PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT}
-                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PAVO_SOURCE_DIR=${CMAKE_SOURCE_DIR};PAVO_BINARY_DIR=${CMAKE_BINARY_DIR}")
+        PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
 # pavo_add_fuzzer(NAME SOURCES src... LIBS lib... CORPUS dir [SECONDS n])
