@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "app/kit/ui_seam.h"
 #include "platform/error.h"
@@ -156,6 +157,18 @@ QString DatasetModel::cell_text(int row, int column) const {
     }
 }
 
+int DatasetModel::field_size(int column) const {
+    if (!source_->active()) return 0;
+    const int fi = field_index(column);
+    if (fi < 0) return 0;
+    try {
+        tables::Field f = source_->dataset().field(fi);
+        return f.type() == FieldType::kString ? f.size() : 0;
+    } catch (const Error&) {
+        return 0;
+    }
+}
+
 QVariant DatasetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     const auto col = static_cast<std::size_t>(index.column());
@@ -232,8 +245,26 @@ void DBGrid::set_columns(std::vector<GridColumn> columns) {
 
 void DBGrid::apply_widths() {
     const auto& cols = model_->columns();
-    for (std::size_t i = 0; i < cols.size(); ++i)
-        if (cols[i].width > 0) setColumnWidth(static_cast<int>(i), cols[i].width);
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+        int width = cols[i].width;
+        if (width <= 0) {
+            // Without a given width a text column is as wide as its field holds characters, within
+            // reason, so that pick-list values are readable without resizing.
+            const int chars = model_->field_size(static_cast<int>(i));
+            if (chars > 0) {
+                const QString title =
+                    model_->headerData(static_cast<int>(i), Qt::Horizontal, Qt::DisplayRole)
+                        .toString();
+                QFont bold = horizontalHeader()->font();
+                bold.setBold(true);
+                const int title_width = QFontMetrics(bold).horizontalAdvance(title) + 24;
+                width =
+                    std::max(title_width,
+                             std::clamp(chars * fontMetrics().averageCharWidth() + 12, 60, 520));
+            }
+        }
+        if (width > 0) setColumnWidth(static_cast<int>(i), width);
+    }
 }
 
 void DBGrid::follow_dataset() {

@@ -41,6 +41,8 @@ class DatasetModel : public QAbstractTableModel {
 
     // The dataset row shown at a view row: the text of one cell as the user sees it.
     QString cell_text(int row, int column) const;
+    // Characters of a text column's field, 0 for other types.
+    int field_size(int column) const;
     // Reads of stored rows since the last reset (a check that the view reads only what it shows).
     long long row_reads() const { return row_reads_; }
     void reset_row_reads() { row_reads_ = 0; }

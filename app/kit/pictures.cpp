@@ -82,11 +82,16 @@ QPixmap banner_picture(QSize size) {
 
     p.setPen(QColor(255, 250, 235));
     QFont f = p.font();
-    f.setPointSizeF(h * 0.075);
+    f.setPixelSize(static_cast<int>(h * 0.13));
     f.setBold(true);
     p.setFont(f);
-    p.drawText(QRectF(w * 0.05, h * 0.06, w * 0.9, h * 0.2), Qt::AlignLeft | Qt::AlignVCenter,
-               "PAVODEN - records, payments, job search");
+    p.drawText(QRectF(w * 0.05, h * 0.04, w * 0.9, h * 0.16), Qt::AlignLeft | Qt::AlignVCenter,
+               "PAVODEN");
+    f.setPixelSize(static_cast<int>(h * 0.06));
+    f.setBold(false);
+    p.setFont(f);
+    p.drawText(QRectF(w * 0.05, h * 0.19, w * 0.9, h * 0.09), Qt::AlignLeft | Qt::AlignVCenter,
+               "payments, job searches, records kept");
     return pix;
 }
 

@@ -2,6 +2,9 @@
 #include "app/kit/widgets.h"
 
 #include <QFont>
+#include <QKeyEvent>
+
+#include "app/kit/ui_seam.h"
 
 namespace pavo::app::kit {
 
@@ -98,6 +101,36 @@ QLabel* caption_for(QWidget* parent, QWidget* field, const std::string& name,
         if (field->accessibleName().isEmpty()) field->setAccessibleName(label->text());
     }
     return label;
+}
+
+}  // namespace pavo::app::kit
+
+namespace pavo::app::kit {
+namespace {
+
+class KeyOpener : public QObject {
+  public:
+    KeyOpener(QWidget* field, int key, std::function<void()> open)
+        : QObject(field), key_(key), open_(std::move(open)) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+        const int pressed = static_cast<QKeyEvent*>(event)->key();
+        if (key_ != 0 && pressed != key_) return false;
+        guarded(qobject_cast<QWidget*>(watched)->window(), open_);
+        return true;
+    }
+
+  private:
+    int key_;
+    std::function<void()> open_;
+};
+
+}  // namespace
+
+void open_on_key(QWidget* field, int key, std::function<void()> open) {
+    field->installEventFilter(new KeyOpener(field, key, std::move(open)));
 }
 
 }  // namespace pavo::app::kit

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QStatusBar>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,5 +57,13 @@ class ProgressStatusBar : public QStatusBar {
 // the field by its caption.
 QLabel* caption_for(QWidget* parent, QWidget* field, const std::string& name,
                     const std::string& caption, int x, int y, bool bold = true);
+
+}  // namespace pavo::app::kit
+
+namespace pavo::app::kit {
+
+// Opens something (a pick list) from a key pressed in an entry field: only for the given key, or
+// for any key when key is 0. The key is consumed, so it never reaches the field.
+void open_on_key(QWidget* field, int key, std::function<void()> open);
 
 }  // namespace pavo::app::kit

@@ -1,9 +1,7 @@
 // The configuration window: layout, modes, and the folder dialog behind the start-folder field.
 #include "app/shell/configuration.h"
 
-#include <QEvent>
 #include <QGroupBox>
-#include <QKeyEvent>
 
 #include "app/kit/ui_seam.h"
 
@@ -88,7 +86,8 @@ TConfiguration::TConfiguration(QWidget* owner)
     kit::caption_for(this, fld_file_browse_start, label_name(), "FILE BROWSE START DIR (PRESS F2)",
                      184, 216);
     fld_file_browse_start->setGeometry(184, 234, 562, 22);
-    fld_file_browse_start->installEventFilter(this);
+    // Any key opens the folder dialog; typed characters never land in the field.
+    kit::open_on_key(fld_file_browse_start, 0, [this] { fld_file_browse_startKeyDown(); });
 
     fld_auto_zip = new kit::DBComboFixed(this, "fld_auto_zip", {"False", "True"});
     fld_auto_zip->bind(ds, "AUTO_ZIP");
@@ -151,15 +150,6 @@ void TConfiguration::flds_normal() {
 
 void TConfiguration::flds_edit() {
     for (QWidget* w : fields()) w->setEnabled(true);
-}
-
-bool TConfiguration::eventFilter(QObject* watched, QEvent* event) {
-    // Any key in the start-folder field opens the folder dialog; typed characters never land.
-    if (watched == fld_file_browse_start && event->type() == QEvent::KeyPress) {
-        kit::guarded(this, [this] { fld_file_browse_startKeyDown(); });
-        return true;
-    }
-    return MaintenanceWindow::eventFilter(watched, event);
 }
 
 void TConfiguration::fld_file_browse_startKeyDown() {

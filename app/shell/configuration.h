@@ -35,9 +35,6 @@ class TConfiguration : public kit::MaintenanceWindow {
     kit::DBEdit* fld_sidebar_color;
     QLabel* Label15;
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
     void fld_file_browse_startKeyDown();
     void fld_sidebar_colorChange();

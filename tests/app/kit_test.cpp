@@ -214,6 +214,36 @@ TEST_F(KitTest, ProgressStatusBarPaintsEachStep) {
     EXPECT_EQ(list.checked_items(), std::vector<std::string>{"AK"});
 }
 
+TEST_F(KitTest, KeysOpenListsFromFields) {
+    QWidget form;
+    QLineEdit f2_only(&form);
+    QLineEdit any_key(&form);
+    int f2_opens = 0;
+    int any_opens = 0;
+    kit::open_on_key(&f2_only, Qt::Key_F2, [&] { ++f2_opens; });
+    kit::open_on_key(&any_key, 0, [&] { ++any_opens; });
+    form.show();
+    struct Press {
+        Qt::Key key;
+        int f2;
+        int any;
+    };
+    const Press presses[] = {{Qt::Key_A, 0, 1}, {Qt::Key_F2, 1, 2}, {Qt::Key_F3, 1, 3}};
+    for (const Press& p : presses) {
+        QTest::keyClick(&f2_only, p.key);
+        QTest::keyClick(&any_key, p.key);
+        EXPECT_EQ(f2_opens, p.f2);
+        EXPECT_EQ(any_opens, p.any);
+    }
+    EXPECT_EQ(f2_only.text(), "a") << "other keys still type";
+    EXPECT_TRUE(any_key.text().isEmpty()) << "the opening key is consumed";
+    // A failure while opening is shown, not thrown through the event loop.
+    kit::open_on_key(&f2_only, Qt::Key_F4, [] { throw Error(ErrorKind::kNotFound, "gone"); });
+    QTest::keyClick(&f2_only, Qt::Key_F4);
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].text, "gone");
+}
+
 // A maintenance window over a small table, for what the accessibility layer reports.
 class Window : public kit::MaintenanceWindow {
   public:
