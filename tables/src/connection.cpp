@@ -131,21 +131,19 @@ Schema read_schema(sqlite3* db, const fs::path& file) {
                      file_label(file) + " is not a table file or is damaged (" + why + ")");
     };
     auto query = [&](const char* sql, auto&& row) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
-            std::string msg = sqlite3_errmsg(db);
-            sqlite3_finalize(st);
-            if (sqlite3_errcode(db) == SQLITE_BUSY)
-                throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
-            throw damaged(msg);
+        sqlite3_stmt* raw = nullptr;
+        int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+        // Finalized on every way out, a throwing row reader included: a statement left behind
+        // would keep the connection's memory alive after it is closed.
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
+        if (rc == SQLITE_OK) {
+            while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) row(st.get());
         }
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
+        if (rc == SQLITE_OK || rc == SQLITE_DONE) return;
         std::string msg = sqlite3_errmsg(db);
-        sqlite3_finalize(st);
-        if (rc == SQLITE_BUSY)
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
             throw Error(ErrorKind::kLocked, "Table is busy: " + file_label(file));
-        if (rc != SQLITE_DONE) throw damaged(msg);
+        throw damaged(msg);
     };
     auto text = [](sqlite3_stmt* st, int c) {
         const unsigned char* p = sqlite3_column_text(st, c);
