@@ -123,8 +123,8 @@ class Table {
     // (kInvalidInput otherwise); order and filter may change while open (the current row stays).
     void set_database_name(const std::string& name);
     void set_table_name(const std::string& name);
-    // Selects a named index ("" for the primary order); kNotFound "Index does not exist: X" on
-    // open.
+    // Selects a named index ("" for the primary order). kNotFound "Index does not exist: X" at once
+    // while open (the old order stays), else at open.
     void set_index_name(const std::string& name);
     // Orders by the listed fields ("ORDER;CATEGORY"), using the index that starts with them.
     void set_index_field_names(const std::string& fields);
