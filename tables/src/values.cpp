@@ -194,9 +194,15 @@ Row Row::from_statement(sqlite3_stmt* stmt, int first, int n) {
     Row r;
     r.n_ = n;
     std::size_t text = 0;
-    std::vector<int> types(static_cast<std::size_t>(n));
+    int small[64];
+    std::vector<int> large;
+    int* types = small;
+    if (n > 64) {
+        large.resize(static_cast<std::size_t>(n));
+        types = large.data();
+    }
     for (int i = 0; i < n; ++i) {
-        int t = types[static_cast<std::size_t>(i)] = sqlite3_column_type(stmt, first + i);
+        int t = types[i] = sqlite3_column_type(stmt, first + i);
         if (t == SQLITE_TEXT || t == SQLITE_BLOB) {
             sqlite3_column_text(stmt, first + i);
             text += static_cast<std::size_t>(sqlite3_column_bytes(stmt, first + i));
@@ -207,7 +213,7 @@ Row Row::from_statement(sqlite3_stmt* stmt, int first, int n) {
     std::size_t at = head;
     for (int i = 0; i < n; ++i) {
         int c = first + i;
-        switch (types[static_cast<std::size_t>(i)]) {
+        switch (types[i]) {
             case SQLITE_NULL:
                 r.blob_[static_cast<std::size_t>(i)] = static_cast<char>(Value::Kind::kNull);
                 break;
