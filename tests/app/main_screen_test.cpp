@@ -31,6 +31,24 @@ std::string alias_path() {
     return AliasConfig::current().path("PAVODEN2");
 }
 
+struct FakeArchive : shell::ArchiveControl {
+    void set_text_property(int, const std::u16string&) override {}
+    void set_bool_property(int, bool) override {}
+    void invoke(int) override {}
+};
+
+TEST_F(AppTest, PluggedArchiveControlIsCreatedWithTheMainWindow) {
+    QWidget* host = nullptr;
+    shell::set_archive_control_factory([&](QWidget* main) {
+        host = main;
+        return std::make_unique<FakeArchive>();
+    });
+    start();
+    shell::set_archive_control_factory({});
+    EXPECT_NE(main().Arcvane1(), nullptr);
+    EXPECT_EQ(host, &main());
+}
+
 TEST_F(AppTest, StartsWithVersionCaptionAndAliasLabel) {
     start();
     EXPECT_EQ(main().windowTitle().toStdString(),

@@ -179,6 +179,35 @@ TEST_F(PickListTest, EachListsOwnDifferences) {
     }
 }
 
+TEST_F(PickListTest, NestedModalWindowsReturnTheOpenerToNormalModeWithItsRowPending) {
+    // A pick list opened from the main menu opens another window on top; when that closes, the
+    // first one is activated again: normal-mode buttons, but the row typed before stays pending.
+    std::vector<std::string> order;
+    kit::queue_modal_hook([&](QDialog& d) {
+        auto& outer = static_cast<PickListWindow&>(d);
+        order.push_back(outer.objectName().toStdString());
+        click(outer, "btn_add");
+        type_into_grid(outer, "ZZ NESTED");
+        kit::queue_modal_hook([&](QDialog& inner) {
+            order.push_back(inner.objectName().toStdString());
+            EXPECT_TRUE(outer.in_edit_mode()) << "the opener waits in its mode";
+            click(inner, "btn_exit");
+        });
+        picklists::TItem_Pick_List inner(&outer);
+        kit::run_modal(inner);
+        EXPECT_FALSE(outer.in_edit_mode());
+        EXPECT_EQ(carriers().state(), tables::DatasetState::kInsert);
+        EXPECT_EQ(carriers().field("CARRIER").as_string(), "ZZ NESTED");
+        // Edit mode again through Edit; Save posts the row that waited.
+        click(outer, "btn_edit");
+        click(outer, "btn_save");
+        click(outer, "btn_exit");
+    });
+    main().item("Carrier1")->trigger();
+    EXPECT_EQ(order, (std::vector<std::string>{"Carrier_Pick_List", "Item_Pick_List"}));
+    EXPECT_TRUE(carriers().locate("CARRIER", {"ZZ NESTED"}));
+}
+
 TEST_F(PickListTest, ExitIsTheOnlyWayOutAndOnlyFromNormalMode) {
     picklists::TCarrier_Pick_List w(&main());
     w.show();
