@@ -435,6 +435,60 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "title_stats counted %.0f, baseline %.0f\n", matched,
                              base_matched);
         }
+        if (want("pick_list")) {
+            // pick_list: the lookup-and-add upkeep of a pick list for every job title: filter
+            // off, filter on the title, filter on, find first; empty filter; append when none.
+            make("POSTITLE", {{"POS_TITLE", FieldType::kString, 80}},
+                 {{"", "POS_TITLE", true, true}});
+            Table pick;
+            pick.set_database_name("BENCH");
+            pick.set_table_name("POSTITLE.DB");
+            pick.open();
+            Field title = js.field("POS_TITLE"), pt = pick.field("POS_TITLE");
+            int added = 0, base_added = 0;
+            ours = time_ms([&] {
+                CommandScope command;
+                for (js.first(); !js.eof(); js.next()) {
+                    std::string t = trim(title.as_string());
+                    if (t.empty() || t.find('\'') != std::string::npos) continue;
+                    pick.set_filtered(false);
+                    pick.set_filter("POS_TITLE = '" + t + "'");
+                    pick.set_filtered(true);
+                    bool found = pick.find_first();
+                    pick.set_filter("");
+                    pick.set_filtered(false);
+                    if (!found) {
+                        pick.append();
+                        pt.set_as_string(t);
+                        pick.post();
+                        ++added;
+                    }
+                }
+            });
+            base = time_ms([&] {
+                exec(bdb, "CREATE TABLE postitle(POS_TITLE TEXT PRIMARY KEY); BEGIN");
+                Stmt titles(bdb, std::string("SELECT POS_TITLE FROM jsearch2 ") + kDescOrder);
+                Stmt find(bdb, "SELECT 1 FROM postitle WHERE POS_TITLE = ?");
+                Stmt add(bdb, "INSERT INTO postitle VALUES(?)");
+                while (sqlite3_step(titles.s) == SQLITE_ROW) {
+                    std::string t = trim(col_text(titles.s, 0));
+                    if (t.empty() || t.find('\'') != std::string::npos) continue;
+                    sqlite3_bind_text(find.s, 1, t.c_str(), -1, SQLITE_TRANSIENT);
+                    bool found = sqlite3_step(find.s) == SQLITE_ROW;
+                    sqlite3_reset(find.s);
+                    if (!found) {
+                        sqlite3_bind_text(add.s, 1, t.c_str(), -1, SQLITE_TRANSIENT);
+                        check(sqlite3_step(add.s), bdb, "add title");
+                        sqlite3_reset(add.s);
+                        ++base_added;
+                    }
+                }
+                exec(bdb, "COMMIT");
+            });
+            report("pick_list", ours, base);
+            if (added != base_added)
+                std::fprintf(stderr, "pick_list added %d, baseline %d\n", added, base_added);
+        }
         std::mt19937 rng(5);
         std::vector<int> spots(2000);
         for (int& s : spots) s = 1 + static_cast<int>(rng() % kJobs);

@@ -322,7 +322,9 @@ class Compiler {
                 break;
             case FilterNode::Kind::kNot:
                 sql_ += "(NOT ";
+                ++negations_;
                 node(*n.left);
+                --negations_;
                 sql_ += ')';
                 break;
             case FilterNode::Kind::kCompare:
@@ -415,7 +417,12 @@ class Compiler {
                 sql_ += "(" + c + " IS NOT NULL AND " + c + " <> '')";
                 return;
             }
-            sql_ += "(ifnull(" + c + ",'') " + sql_op(op) + " ?" + collate(true) + ")";
+            // Outside any NOT an unknown (null) result excludes a row as false does, so a plain
+            // comparison, which SQLite can answer from an index, means the same.
+            if (op == CompareOp::kEq && negations_ == 0)
+                sql_ += "(" + c + " = ?" + collate(true) + ")";
+            else
+                sql_ += "(ifnull(" + c + ",'') " + sql_op(op) + " ?" + collate(true) + ")";
             binds_.push_back(Value::of_text(text));
             return;
         }
@@ -439,6 +446,8 @@ class Compiler {
         }
         if (op == CompareOp::kNe) {
             sql_ += "(" + c + " IS NULL OR " + c + " <> ?)";
+        } else if (negations_ == 0) {
+            sql_ += "(" + c + " " + sql_op(op) + " ?)";
         } else {
             sql_ += "ifnull((" + c + " " + sql_op(op) + " ?),0)";
         }
@@ -449,6 +458,7 @@ class Compiler {
     bool nocase_;
     std::string sql_;
     std::vector<Value> binds_;
+    int negations_ = 0;  // NOTs around the comparison being compiled
 };
 
 }  // namespace

@@ -71,6 +71,8 @@ struct TableImpl {
     int last_fetch = 0;
     // The connection's write count when this view last knew every row it caches to be current.
     std::uint64_t seen_generation = 0;
+    bool view_stale = false;
+    std::int64_t stale_keep = 0;
     int streak = 0;  // blocks fetched one after another going forward
     // The cached row of each view position once looked up (cache nodes never move), so reading
     // fields and stepping through a view cost no hash lookups.
@@ -102,8 +104,21 @@ struct TableImpl {
         for (auto& [id, fn] : copy) fn(Event{kind, field});
     }
 
-    void require_open() const {
+    void require_open() {
         if (state == DatasetState::kInactive) not_open();
+        ensure_view();
+    }
+
+    // Order and filter changes only mark the view; it is read again when next used, so a run of
+    // changes (filter off, new text, filter on) costs one read, and none when nothing looks.
+    void mark_view_stale() {
+        if (view_stale) return;
+        stale_keep = current_rid();
+        view_stale = true;
+    }
+
+    void ensure_view() {
+        if (view_stale && state != DatasetState::kInactive) load_view(stale_keep);
     }
 
     fs::path resolve_file() const {
@@ -215,6 +230,7 @@ struct TableImpl {
 
     // Re-reads the ordered row numbers; keep stays current when it is still in view.
     void load_view(std::int64_t keep) {
+        view_stale = false;
         seen_generation = conn->generation;
         std::string sql = "SELECT rid FROM data";
         if (filter_applied) sql += " WHERE " + cfilter.sql;
@@ -366,6 +382,7 @@ struct TableImpl {
         field_def(i);
         if (state == DatasetState::kEdit || state == DatasetState::kInsert)
             return view_of(buffer[i]);
+        ensure_view();
         if (state == DatasetState::kInactive) not_open();
         if (rids.empty()) return {};
         return row_at(pos).get(i);
@@ -587,6 +604,14 @@ void TableImpl::post() {
     if (cache.size() >= kCacheLimit) drop_cache();
     cache[rid] = Row::pack(buffer);
     last_row = nullptr;
+    if (view_stale) {
+        // The view is read again when next used; the posted row is current then.
+        state = DatasetState::kBrowse;
+        stale_keep = rid;
+        notify(EventKind::kStateChanged);
+        notify(EventKind::kDataChanged);
+        return;
+    }
     bool in_view = !inserting && pos < count() && rids[pos] == rid;
     bool moved = inserting;
     for (int c : order_cols) moved = moved || dirty[c];
@@ -774,7 +799,7 @@ void reconfigure(TableImpl& t, Change&& change) {
         t.compile_filter_now();
         throw;
     }
-    t.load_view(t.current_rid());
+    t.mark_view_stale();
     t.notify(EventKind::kDataChanged);
 }
 }  // namespace
@@ -1005,6 +1030,7 @@ void Table::close() {
     TableImpl& t = *impl_;
     if (t.state == DatasetState::kInactive) return;
     t.state = DatasetState::kInactive;
+    t.view_stale = false;
     t.conn.reset();
     t.rids.clear();
     t.row_ptr.clear();
@@ -1094,16 +1120,20 @@ void Table::move_by(int n) {
 }
 
 bool Table::eof() const {
+    impl_->ensure_view();
     return impl_->state == DatasetState::kInactive || impl_->eof;
 }
 bool Table::bof() const {
+    impl_->ensure_view();
     return impl_->state == DatasetState::kInactive || impl_->bof;
 }
 int Table::record_count() const {
+    impl_->ensure_view();
     return impl_->state == DatasetState::kInactive ? 0 : impl_->count();
 }
 
 int Table::record_number() const {
+    impl_->ensure_view();
     const TableImpl& t = *impl_;
     if (t.state == DatasetState::kInactive || t.state == DatasetState::kInsert || t.rids.empty())
         return -1;
@@ -1188,7 +1218,8 @@ void Table::edit() {
 
 void Table::insert() {
     TableImpl& t = *impl_;
-    t.require_open();
+    // A new row needs no view: appending to a table whose filter just changed reads nothing.
+    if (t.state == DatasetState::kInactive) not_open();
     t.post_pending();
     t.buffer.assign(t.fields().size(), Value::null());
     t.dirty.assign(t.fields().size(), false);
@@ -1241,10 +1272,12 @@ void Table::delete_record() {
 }
 
 Bookmark Table::bookmark() const {
+    impl_->ensure_view();
     return Bookmark{impl_->current_rid()};
 }
 
 bool Table::bookmark_valid(const Bookmark& mark) const {
+    impl_->ensure_view();
     const auto& r = impl_->rids;
     return mark.valid() && std::find(r.begin(), r.end(), mark.row) != r.end();
 }
@@ -1377,6 +1410,7 @@ int Table::batch_move_append(Table& source, const std::vector<std::string>& mapp
         }
     } close_dest{*this, opened_dest};
     t.post_pending();
+    t.ensure_view();
     if (!source.active()) {
         source.open();
         opened_source = true;
@@ -1384,6 +1418,7 @@ int Table::batch_move_append(Table& source, const std::vector<std::string>& mapp
     Closer close_source{source, opened_source};
     TableImpl& s = *source.impl_;
     s.post_pending();
+    s.ensure_view();
     std::vector<std::pair<int, int>> map;  // dest, source
     for (const auto& entry : mapping) {
         auto eq = entry.find('=');

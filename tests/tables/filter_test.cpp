@@ -79,6 +79,10 @@ TEST_F(FilterTest, ExpressionsPassTheRowsTheySay) {
         {"[24_HOUR] = '10:10'", false, "2"},
         {"\"24_HOUR\" >= '10:00'", false, "24"},
         {"NOT (AMT > 5)", false, "234"},
+        {"NOT (NAME = 'obrien')", false, "1345"},  // an empty name is not 'obrien'
+        {"NOT (AMT = 10)", false, "2345"},
+        {"NOT NOT AMT > 5", false, "15"},
+        {"NOT (DATE < '3/1/2004' OR OK = 'True')", false, "25"},
         {"NOT AMT > 5 AND NAME <> ''", false, "234"},
         {"AMT > 5 OR OK = 'True' AND NAME = 'S*'", false, "135"},  // AND before OR
         {"(AMT > 5 OR OK = 'True') AND NAME = 'S*'", false, "3"},
@@ -161,6 +165,38 @@ TEST_F(FilterTest, PostedRowsJoinOrLeaveTheFilteredView) {
     EXPECT_EQ(t->record_count(), 3);
     t->set_filtered(false);
     EXPECT_EQ(t->record_count(), 7);
+}
+
+TEST_F(FilterTest, RowsAppendedRightAfterAFilterChangeAreCurrentInTheNewView) {
+    // The lookup-and-add upkeep of pick lists: filter off, new text, filter on, search, append.
+    t->set_filter("NAME = 'zzz'");
+    t->set_filtered(true);
+    t->append();
+    t->field("NAME").set_as_string("zzz");
+    t->post();
+    EXPECT_EQ(t->record_count(), 1);
+    EXPECT_EQ(t->field("NAME").as_string(), "zzz");
+    EXPECT_EQ(t->field("ID").as_string(), "6");
+
+    t->set_filter("");
+    t->set_filtered(false);
+    t->set_index_name("");
+    t->append();
+    t->field("NAME").set_as_string("new");
+    t->post();
+    EXPECT_EQ(t->record_count(), 7);
+    EXPECT_EQ(t->record_number(), 7);
+    EXPECT_EQ(t->field("NAME").as_string(), "new");
+
+    t->set_filter("NAME = 'q'");
+    t->set_filtered(true);
+    t->append();
+    t->field("NAME").set_as_string("not q");
+    t->post();  // does not pass the new filter
+    EXPECT_EQ(t->record_count(), 0);
+    EXPECT_TRUE(t->eof());
+    t->set_filtered(false);
+    EXPECT_EQ(t->record_count(), 8);
 }
 
 TEST(FilterParse, ConstantsAreBoundValuesNeverSqlText) {
