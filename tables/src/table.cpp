@@ -654,7 +654,8 @@ bool Field::is_null() const {
 }
 
 std::string Field::as_string() const {
-    return text_from_value(impl_->field_def(index_), impl_->current_value(index_));
+    ValueView v = impl_->current_value(index_);  // checks the index
+    return text_from_value(impl_->fields()[static_cast<std::size_t>(index_)], v);
 }
 
 double Field::as_float() const {
