@@ -1,7 +1,13 @@
 // Renders every window of the program into PNG files under the build folder, for people to look at.
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 
 #include "app/datastore/create_tables.h"
 #include "app/shell/window_registry.h"
@@ -74,6 +80,49 @@ TEST_F(AppTest, RenderEveryWindow) {
                     "Do you really want to exit??\n", QMessageBox::Yes | QMessageBox::No, &main());
     box.show();
     save(box, "MessageBox_exit");
+}
+
+// Every control a person can work has a name a screen reader can say: its text, or its caption.
+TEST_F(AppTest, EveryWindowAndControlHasAnAccessibleName) {
+    start();
+    auto name_of = [](QObject* o) {
+        QAccessibleInterface* i = QAccessible::queryAccessibleInterface(o);
+        return i ? i->text(QAccessible::Name) : QString();
+    };
+    std::vector<std::unique_ptr<QDialog>> windows;
+    for (const char* cls :
+         {"TCategory_Pick_List", "TCarrier_Pick_List", "TItem_Pick_List", "TComment_Pick_List",
+          "TContact_Name_Pick_List", "TComment_JS_Pick_List", "TCity", "TPosition_Code_Pick_List",
+          "TPosition_Title_Pick_List", "TReason_Pick_List", "TSearch_Engines", "TConfiguration",
+          "TCreate_Tables"}) {
+        windows.push_back((*shell::find_window(cls))(&main()));
+    }
+    std::vector<QWidget*> tops{&main()};
+    for (auto& w : windows) tops.push_back(w.get());
+    for (QWidget* top : tops) {
+        top->show();
+        SCOPED_TRACE(top->objectName().toStdString());
+        EXPECT_FALSE(name_of(top).isEmpty());
+        for (QWidget* w : top->findChildren<QWidget*>()) {
+            if (!w->isVisible()) continue;
+            const bool workable = qobject_cast<QAbstractButton*>(w) ||
+                                  qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) ||
+                                  qobject_cast<QPlainTextEdit*>(w) ||
+                                  qobject_cast<QAbstractItemView*>(w);
+            // Editors inside a combo box or a view belong to their owner.
+            if (!workable || qobject_cast<QComboBox*>(w->parentWidget()) ||
+                qobject_cast<QAbstractItemView*>(w->parentWidget()))
+                continue;
+            EXPECT_FALSE(name_of(w).isEmpty())
+                << w->objectName().toStdString() << " of class " << w->metaObject()->className();
+        }
+    }
+    for (QAction* a : main().findChildren<QAction*>()) {
+        if (!a->objectName().isEmpty()) {
+            EXPECT_FALSE(a->text().isEmpty()) << a->objectName().toStdString();
+        }
+    }
+    for (auto& w : windows) static_cast<kit::KitWindow&>(*w).force_close();
 }
 
 }  // namespace
