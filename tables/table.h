@@ -84,6 +84,8 @@ struct TableImpl;
 // Reads of an empty field give "", 0, 0 (30 Dec 1899) or false. Writes need edit or insert state
 // (kInvalidInput otherwise); an empty text stores a null; a text longer than a kString field's
 // size is cut to the size; a text that does not convert raises kConversion naming field and text.
+// An auto-increment field is numbered on post; a new row may be given its number (a restored
+// copy), which must be unused (kKeyViolation); an existing row's number never changes.
 class Field {
   public:
     const std::string& name() const;
@@ -229,7 +231,8 @@ class Table {
                 LocateOptions options = {});
 
     // --- Copying. Appends every row of source (under its filter; opened and closed if needed)
-    // to this table; each mapping entry is "DEST=SOURCE" or one name for both. All or nothing:
+    // to this table; each mapping entry is "DEST=SOURCE" or one name for both; auto-increment
+    // fields of this table are numbered here, not copied. All or nothing:
     // a failing row (key violation, ...) undoes the whole copy. Returns the number of rows copied.
     int batch_move_append(Table& source, const std::vector<std::string>& mapping);
 

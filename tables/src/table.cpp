@@ -501,8 +501,21 @@ struct TableImpl {
     }
 
     std::int64_t insert_row(std::vector<Value>& r) {
-        std::int64_t rid;
-        {
+        std::int64_t rid = 0;
+        const auto& f = fields();
+        for (std::size_t i = 0; i < f.size() && rid == 0; ++i)
+            if (f[i].type == FieldType::kAutoInc && !r[i].is_null())
+                rid = static_cast<std::int64_t>(r[i].number);
+        if (rid != 0) {
+            Stmt& s = conn->stmt("SELECT 1 FROM data WHERE rid = ?");
+            StmtUse use(s);
+            sqlite3_bind_int64(*use, 1, rid);
+            int rc = sqlite3_step(*use);
+            if (rc == SQLITE_ROW)
+                throw Error(ErrorKind::kKeyViolation,
+                            "Key violation.\nTable: " + table + "\nKey: " + std::to_string(rid));
+            if (rc != SQLITE_DONE) conn->fail("numbering a row");
+        } else {
             Stmt& s = conn->stmt(
                 "SELECT max(ifnull((SELECT seq FROM sqlite_sequence WHERE name='data'),0),"
                 " ifnull((SELECT max(rid) FROM data),0)) + 1");
@@ -510,7 +523,6 @@ struct TableImpl {
             if (sqlite3_step(*use) != SQLITE_ROW) conn->fail("numbering a row");
             rid = sqlite3_column_int64(*use, 0);
         }
-        const auto& f = fields();
         for (std::size_t i = 0; i < f.size(); ++i)
             if (f[i].type == FieldType::kAutoInc) r[i] = Value::of_number(static_cast<double>(rid));
         Stmt& s = conn->stmt(insert_sql);
@@ -692,8 +704,17 @@ void store(TableImpl* impl, int index, Value v) {
     if (impl->state != DatasetState::kEdit && impl->state != DatasetState::kInsert)
         throw Error(ErrorKind::kInvalidInput, "Dataset not in edit or insert mode");
     const FieldDef& f = impl->field_def(index);
-    if (f.type == FieldType::kAutoInc)
-        throw Error(ErrorKind::kInvalidInput, "Field '" + f.name + "' cannot be modified");
+    if (f.type == FieldType::kAutoInc) {
+        // A row's number never changes; a new row may bring its own (a table restored from a
+        // copy keeps the numbers other rows refer to), else the table numbers it.
+        if (impl->state == DatasetState::kEdit)
+            throw Error(ErrorKind::kInvalidInput, "Field '" + f.name + "' cannot be modified");
+        if (!v.is_null() && (v.kind != Value::Kind::kNumber || v.number < 1 ||
+                             v.number > 9007199254740992.0 || v.number != std::floor(v.number)))
+            throw Error(ErrorKind::kConversion, "'" + text_from_value(f, v) +
+                                                    "' is not a valid row number for field '" +
+                                                    f.name + "'");
+    }
     impl->buffer[index] = std::move(v);
     impl->dirty[index] = true;
     impl->notify(EventKind::kFieldChanged, index);
@@ -1434,8 +1455,9 @@ int Table::batch_move_append(Table& source, const std::vector<std::string>& mapp
             while (!source.eof()) {
                 std::vector<Value> r(t.fields().size());
                 for (auto [d, from] : map)
-                    r[d] = convert_value(s.fields()[from], t.fields()[d],
-                                         s.current_value(from).to_value());
+                    if (t.fields()[d].type != FieldType::kAutoInc)  // the destination numbers
+                        r[d] = convert_value(s.fields()[from], t.fields()[d],
+                                             s.current_value(from).to_value());
                 t.check_required(r);
                 t.check_keys(r, 0);
                 t.insert_row(r);

@@ -63,7 +63,6 @@ TEST_F(TypesTest, TextsThatDoNotConvertNameFieldAndText) {
     EXPECT_PAVO_ERROR(t->field("FLAG").set_as_string("maybe"), ErrorKind::kConversion, "'maybe'");
     EXPECT_PAVO_ERROR(t->field("AMOUNT").set_as_float(std::nan("")), ErrorKind::kConversion,
                       "AMOUNT");
-    EXPECT_PAVO_ERROR(t->field("ID").set_as_string("7"), ErrorKind::kInvalidInput, "ID");
     // The refused texts left the buffer as it was.
     EXPECT_TRUE(t->field("WHEN").is_null());
     t->cancel();
@@ -144,6 +143,25 @@ TEST_F(TypesTest, AutoIncrementNumbersAreNeverReused) {
     t->field("NAME").set_as_string("after empty");
     t->post();
     EXPECT_EQ(t->field("ID").as_integer(), 5);
+
+    // A restored row keeps the number it brings; numbering goes on after it; numbers stay unique.
+    t->append();
+    t->field("ID").set_as_string("40");
+    t->post();
+    EXPECT_EQ(t->field("ID").as_integer(), 40);
+    t->append();
+    t->post();
+    EXPECT_EQ(t->field("ID").as_integer(), 41);
+    t->append();
+    t->field("ID").set_as_float(5);
+    EXPECT_PAVO_ERROR(t->post(), ErrorKind::kKeyViolation, "Key: 5");
+    EXPECT_PAVO_ERROR(t->field("ID").set_as_string("1.5"), ErrorKind::kConversion, "ID");
+    EXPECT_PAVO_ERROR(t->field("ID").set_as_float(0), ErrorKind::kConversion, "ID");
+    t->cancel();
+    t->edit();
+    EXPECT_PAVO_ERROR(t->field("ID").set_as_string("77"), ErrorKind::kInvalidInput,
+                      "cannot be modified");
+    t->cancel();
 }
 
 TEST_F(TableTest, RequiredFieldsAndKeyViolationsRefuseThePost) {
