@@ -28,9 +28,9 @@ struct FilterNode {
     Operand lhs, rhs;
 };
 
-// A parsed filter; an empty (or blank) text parses to no condition.
+// A parsed filter; an empty (or blank) text parses to no condition. Copies share the tree.
 struct FilterExpr {
-    std::unique_ptr<FilterNode> root;
+    std::shared_ptr<const FilterNode> root;
     int node_count = 0;
 };
 

@@ -803,20 +803,24 @@ void reconfigure(TableImpl& t, Change&& change) {
     t.post_pending();
     auto saved_index = t.index_name, saved_fields = t.index_fields, saved_text = t.filter_text;
     bool saved_filtered = t.filtered, saved_nocase = t.filter_nocase;
-    FilterExpr saved_expr = std::move(t.filter_expr);
+    FilterExpr saved_expr = t.filter_expr;
+    change();
+    bool order_changed = saved_index != t.index_name || saved_fields != t.index_fields;
+    bool filter_changed = saved_text != t.filter_text || saved_filtered != t.filtered ||
+                          saved_nocase != t.filter_nocase;
+    // A new text or option while filtering is off changes no row of the view.
+    bool view_changed = order_changed || (filter_changed && (t.filtered || saved_filtered));
+    if (!view_changed) return;
     try {
-        change();
-        if (!t.filter_expr.root && t.filter_text == saved_text && saved_expr.root)
-            t.filter_expr = parse_filter(t.filter_text);
-        t.resolve_order();
-        t.compile_filter_now();
+        if (order_changed) t.resolve_order();
+        if (filter_changed) t.compile_filter_now();
     } catch (...) {
         t.index_name = saved_index;
         t.index_fields = saved_fields;
         t.filter_text = saved_text;
         t.filtered = saved_filtered;
         t.filter_nocase = saved_nocase;
-        t.filter_expr = std::move(saved_expr);
+        t.filter_expr = saved_expr;
         t.resolve_order();
         t.compile_filter_now();
         throw;
