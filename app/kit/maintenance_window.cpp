@@ -15,13 +15,13 @@ MaintenanceWindow::MaintenanceWindow(QWidget* owner, const std::string& name,
     GroupBox1 = new QGroupBox("> EDITING RECORDS <", Panel1);
     GroupBox1->setObjectName("GroupBox1");
     GroupBox1->setGeometry(8, 8, 161, 200);
-    struct Spec {
+    struct ButtonDef {
         QPushButton** slot;
         const char* name;
         const char* text;
         void (MaintenanceWindow::*handler)();
     };
-    const Spec specs[] = {
+    const ButtonDef buttons[] = {
         {&btn_add, "btn_add", "Add", &MaintenanceWindow::btn_addClick},
         {&btn_edit, "btn_edit", "Edit", &MaintenanceWindow::btn_editClick},
         {&btn_delete, "btn_delete", "Delete", &MaintenanceWindow::btn_deleteClick},
@@ -30,7 +30,7 @@ MaintenanceWindow::MaintenanceWindow(QWidget* owner, const std::string& name,
         {&btn_exit, "btn_exit", "Exit", &MaintenanceWindow::btn_exitClick},
     };
     int y = 22;
-    for (const Spec& s : specs) {
+    for (const ButtonDef& s : buttons) {
         auto* b = new QPushButton(s.text, GroupBox1);
         b->setObjectName(s.name);
         b->setGeometry(7, y, 147, 25);

@@ -71,14 +71,7 @@ class PlatformPrompter : public Prompter {
 
     std::optional<std::string> open_file(const OpenFileRequest& request) override {
         QFileDialog dialog(request.parent);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        const std::filesystem::path dir = DriveMap::current().to_host(request.initial_dir);
-        dialog.setDirectory(QString::fromStdString(dir.string()));
-        if (!request.file_name.empty()) dialog.setNameFilter(q(request.file_name));
-        std::string ext = request.default_extension;
-        while (!ext.empty() && (ext.front() == '*' || ext.front() == '.')) ext.erase(0, 1);
-        if (!ext.empty()) dialog.setDefaultSuffix(q(ext));
+        prepare_open_dialog(dialog, request);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return DriveMap::current().to_logical(dialog.selectedFiles().front().toStdString());
@@ -111,6 +104,18 @@ ModalScript& script() {
 }
 
 }  // namespace
+
+void prepare_open_dialog(QFileDialog& dialog, const OpenFileRequest& request) {
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    const std::filesystem::path dir = DriveMap::current().to_host(request.initial_dir);
+    dialog.setDirectory(QString::fromStdString(dir.string()));
+    if (!request.file_name.empty()) dialog.setNameFilter(q(request.file_name));
+    // Callers pass the extension as a mask ("*.zip"); the dialog wants the bare suffix.
+    std::string ext = request.default_extension;
+    while (!ext.empty() && (ext.front() == '*' || ext.front() == '.')) ext.erase(0, 1);
+    if (!ext.empty()) dialog.setDefaultSuffix(q(ext));
+}
 
 Prompter& prompter() {
     return g_prompter ? *g_prompter : platform_prompter();

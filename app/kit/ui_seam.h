@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFileDialog>
 #include <QWidget>
 #include <exception>
 #include <functional>
@@ -41,6 +42,11 @@ class Prompter {
     // The chosen folder as a logical path (no trailing separator), nullopt when cancelled.
     virtual std::optional<std::string> browse_folder(QWidget* parent, const std::string& title) = 0;
 };
+
+// Sets up the platform's open-file dialog for a request: the initial folder as a host path, the
+// name mask as filter, the default extension without its "*." (kInvalidInput for an unmapped
+// drive).
+void prepare_open_dialog(QFileDialog& dialog, const OpenFileRequest& request);
 
 // The prompter in force (the platform one unless a test installed another).
 Prompter& prompter();

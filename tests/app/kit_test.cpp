@@ -3,8 +3,10 @@
 // and what a screen reader sees.
 #include <QAccessible>
 #include <QAccessibleTableInterface>
+#include <QFileDialog>
 #include <QScrollBar>
 #include <QTest>
+#include <filesystem>
 
 #include "app/kit/db_controls.h"
 #include "app/kit/db_grid.h"
@@ -15,6 +17,8 @@
 
 namespace pavo::app::testing {
 namespace {
+
+namespace fs = std::filesystem;
 
 using tables::FieldDef;
 using tables::FieldType;
@@ -212,6 +216,19 @@ TEST_F(KitTest, ProgressStatusBarPaintsEachStep) {
     list.set_items({"AL", "AK", "AZ"});
     list.set_checked(1, true);
     EXPECT_EQ(list.checked_items(), std::vector<std::string>{"AK"});
+}
+
+TEST_F(KitTest, OpenFileDialogStartsInTheMappedFolderWithMaskAndExtension) {
+    make_directories("c:\\MyData\\KV-DB\\PAVODEN2\\zip\\databases");
+    QFileDialog dialog;
+    kit::prepare_open_dialog(
+        dialog, {nullptr, "c:\\mydata\\kv-db\\pavoden2\\zip\\databases", "*.zip", "*.zip"});
+    const fs::path expected =
+        home.drive_c() / "MyData" / "KV-DB" / "PAVODEN2" / "zip" / "databases";
+    EXPECT_EQ(fs::path(dialog.directory().absolutePath().toStdString()), expected)
+        << "the folder is found whatever its case";
+    EXPECT_EQ(dialog.defaultSuffix(), "zip");
+    EXPECT_TRUE(dialog.nameFilters().contains("*.zip"));
 }
 
 TEST_F(KitTest, KeysOpenListsFromFields) {
