@@ -412,7 +412,9 @@ int cmd_load(const Target& target, const std::string& name, const std::string& f
             if (trim(line).empty()) continue;
             auto members = JsonLine(line, line_no).parse_object();
             t.append();
-            for (const auto& [key, value] : members) {
+            for (const auto& member : members) {
+                const std::string& key = member.first;
+                const JsonValue& value = member.second;
                 tables::Field f = [&]() -> tables::Field {
                     try {
                         return t.field(key);
