@@ -18,8 +18,9 @@ struct SampleCounts {
     int job_searches = 0;
 };
 
-// Fills the empty tables of a freshly made set in a folder (logical path or alias) with
-// generated rows: payments, job searches with follow-ups, pick lists, statistics categories.
+// Fills the empty tables of a freshly made set in a folder (logical path or alias) with the shared
+// generator's rows (store/sample_rows.h): payments, job searches with follow-ups, and the pick
+// lists and statistics categories they use.
 // The same seed gives the same rows. Throws the table layer's pavo::Error.
 SampleCounts fill_sample_set(const std::string& database, const SampleSize& size = {});
 

@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/common/sample_data.h"
+#include "store/sample_rows.h"
+#include "store/schema.h"
 #include "platform/alias_config.h"
 #include "platform/drive_map.h"
 #include "platform/error.h"
@@ -86,10 +87,10 @@ std::string col_text(sqlite3_stmt* s, int c) {
 // The baseline's schema: the same fields as typed SQLite columns and the same indexes.
 void create_baseline(sqlite3* db) {
     std::string sql = "CREATE TABLE jsearch2(PK INTEGER PRIMARY KEY";
-    for (const auto& f : sample::job_search_fields())
+    for (const auto& f : store::find_table_schema("jsearch2.DB")->fields)
         if (f.type != FieldType::kAutoInc) sql += ", \"" + f.name + "\"";
     sql += ");";
-    for (const auto& d : sample::job_search_indexes()) {
+    for (const auto& d : store::find_table_schema("jsearch2.DB")->indexes) {
         if (d.primary) continue;
         std::string cols;
         std::size_t start = 0;
@@ -153,7 +154,7 @@ int main(int argc, char** argv) {
         auto jobs = gen.job_searches(kJobs);
         auto categories = gen.title_categories(kCategories);
         auto payments = gen.payments(kPayments);
-        auto job_fields = sample::job_search_fields();
+        auto job_fields = store::find_table_schema("jsearch2.DB")->fields;
 
         auto make = [](const std::string& name, std::vector<FieldDef> f, std::vector<IndexDef> i) {
             Table t;
@@ -163,9 +164,9 @@ int main(int argc, char** argv) {
             t.set_index_defs(std::move(i));
             t.create_table(true);
         };
-        make("jsearch2", job_fields, sample::job_search_indexes());
-        make("STATS_JT", sample::title_stats_fields(), sample::title_stats_indexes());
-        make("pavoden2", sample::payment_fields(), sample::payment_indexes());
+        make("jsearch2", job_fields, store::find_table_schema("jsearch2.DB")->indexes);
+        make("STATS_JT", store::find_table_schema("STATS_JT.DB")->fields, store::find_table_schema("STATS_JT.DB")->indexes);
+        make("pavoden2", store::find_table_schema("PAVODEN2.DB")->fields, store::find_table_schema("PAVODEN2.DB")->indexes);
 
         sqlite3* bdb = nullptr;
         sqlite3_open(base_file.c_str(), &bdb);

@@ -1,8 +1,10 @@
 // Realistic sample rows for the job-search, payment and title-statistics tables.
 //
 // The generator is deterministic for a seed, so benchmarks and the installation tool's sample data
-// produce the same rows on every run. Rows come as texts in field order (the form the table layer
-// reads and writes), ready for Field::set_as_string; the auto-increment field's text is empty.
+// produce the same rows on every run. Rows come as texts in the field order of the store's schema
+// (the form the table layer reads and writes), ready for Field::set_as_string; the auto-increment
+// field's text is empty. Job-search rows number their applications as a fresh table numbers its
+// rows (REFNUM of row i is i+1, or an earlier row's number for a follow-up).
 #pragma once
 
 #include <cstdint>
@@ -13,14 +15,6 @@
 #include "tables/table.h"
 
 namespace pavo::sample {
-
-// Layouts of the tables the generator fills (the job-search, payment and title-statistics tables).
-std::vector<tables::FieldDef> job_search_fields();
-std::vector<tables::IndexDef> job_search_indexes();
-std::vector<tables::FieldDef> payment_fields();
-std::vector<tables::IndexDef> payment_indexes();
-std::vector<tables::FieldDef> title_stats_fields();
-std::vector<tables::IndexDef> title_stats_indexes();
 
 class Generator {
   public:

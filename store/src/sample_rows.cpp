@@ -1,15 +1,11 @@
 // Word lists and the rules that turn them into plausible job searches, payments and categories.
-#include "bench/common/sample_data.h"
+#include "store/sample_rows.h"
 
 #include <cstdio>
 
 #include "utility/text_conv.h"
 
 namespace pavo::sample {
-
-using tables::FieldDef;
-using tables::FieldType;
-using tables::IndexDef;
 
 namespace {
 
@@ -73,87 +69,6 @@ std::string key_of(double date) {
 }
 
 }  // namespace
-
-std::vector<FieldDef> job_search_fields() {
-    return {{"PK", FieldType::kAutoInc},
-            {"ACTIVE", FieldType::kBoolean},
-            {"ACTIVE_CHANGED", FieldType::kDate},
-            {"REFNUM", FieldType::kFloat},
-            {"DATE", FieldType::kDate, 0, true},
-            {"YYYYMMDD", FieldType::kString, 8, true},
-            {"TIME", FieldType::kString, 5, true},
-            {"CONTACT_NAME", FieldType::kString, 50, true},
-            {"EMAIL", FieldType::kBoolean},
-            {"POS_TYPE", FieldType::kString, 2, true},
-            {"POS_CITY", FieldType::kString, 50, true},
-            {"POS_STATE", FieldType::kString, 2, true},
-            {"POS_TITLE", FieldType::kString, 80},
-            {"POS_TITLE_ORIGINAL", FieldType::kString, 80},
-            {"SUBMITTED", FieldType::kBoolean},
-            {"REASON_NO_SUBMIT", FieldType::kString, 132},
-            {"ITEM_FILE", FieldType::kString, 255},
-            {"COMMENT", FieldType::kString, 255},
-            {"MEMO", FieldType::kMemo, 10}};
-}
-
-std::vector<IndexDef> job_search_indexes() {
-    return {{"", "PK", true, true},
-            {"CONTACT_NAME_", "CONTACT_NAME", false, false, false, true},
-            {"POS_STATE_", "POS_STATE", false, false, false, true},
-            {"POS_STATE_CITY_", "POS_STATE;POS_CITY", false, false, false, true},
-            {"YYYYMMDD_TIME_DESCENDING", "YYYYMMDD;TIME", false, false, true, true},
-            {"YYYYMMDD_TIME_ASCENDING", "YYYYMMDD;TIME", false, false, false, true},
-            {"POS_TYPE_POS_CITY", "POS_TYPE;POS_CITY", false, false, false, true}};
-}
-
-std::vector<FieldDef> payment_fields() {
-    std::vector<FieldDef> f = {{"pk", FieldType::kAutoInc},
-                               {"CATEGORY", FieldType::kString, 25},
-                               {"MONTH_YEAR", FieldType::kDate},
-                               {"ITEM_DATE", FieldType::kDate},
-                               {"YYYYMMDD", FieldType::kString, 10}};
-    for (const char* d : {"DATE_SENT", "DATE_AVAIL", "DATE_1ST_TRY", "DATE_2ND_TRY", "DATE_3RD_TRY",
-                          "DATE_DEL", "DATE_RETURNED", "DATE_CLEAR"})
-        f.push_back({d, FieldType::kDate});
-    for (const char* d : {"DAYS_SENT_TO_AVAIL", "DAYS_SENT_TO_DEL", "DAYS_AVAIL_TO_DEL",
-                          "DAYS_DEL_TO_CLEAR", "DAYS_SENT_TO_CLEAR"})
-        f.push_back({d, FieldType::kFloat});
-    f.push_back({"CHECK_NBR", FieldType::kString, 6});
-    f.push_back({"ITEM", FieldType::kString, 70});
-    for (const char* d : {"SS_AMT", "RP_AMT", "CS_AMT", "OTHER_AMT"})
-        f.push_back({d, FieldType::kFloat});
-    f.push_back({"CARRIER", FieldType::kString, 40});
-    f.push_back({"CARR_NBR", FieldType::kString, 40});
-    for (const char* d : {"ITEM_FILE", "SHIP_FILE", "SIG_FILE", "CHK_STMT"})
-        f.push_back({d, FieldType::kString, 255});
-    f.push_back({"COMMENT", FieldType::kString, 70});
-    f.push_back({"MEMO", FieldType::kMemo});
-    return f;
-}
-
-std::vector<IndexDef> payment_indexes() {
-    return {{"", "pk", true, true},
-            {"YYYYMMDD_", "YYYYMMDD", false, false, false, true},
-            {"DATE_SENT_", "DATE_SENT", false, false, false, true},
-            {"ITEM_FILE_", "ITEM_FILE", false, false, false, true},
-            {"CATEGORY_", "CATEGORY", false, false, false, true},
-            {"MONTH_YEAR_", "MONTH_YEAR", false, false, false, true},
-            {"ITEM_DATE_", "ITEM_DATE", false, false, true, true}};
-}
-
-std::vector<FieldDef> title_stats_fields() {
-    return {{"ORDER", FieldType::kFloat},
-            {"CATEGORY", FieldType::kString, 50},
-            {"COUNT", FieldType::kFloat},
-            {"PERCENTAGE", FieldType::kFloat},
-            {"REASON_NOT_SUBMITTED", FieldType::kString, 80},
-            {"AS_OF_DATE", FieldType::kDate}};
-}
-
-std::vector<IndexDef> title_stats_indexes() {
-    return {{"", "ORDER;CATEGORY", true, true},
-            {"CATEGORY_", "CATEGORY", false, false, false, true}};
-}
 
 std::string Generator::job_title() {
     std::string t = pick(kSeniority) + pick(kDomains) + " " + pick(kRoles);
