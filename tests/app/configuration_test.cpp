@@ -113,6 +113,17 @@ TEST_F(ConfigurationTest, AnyKeyInTheStartFolderOpensTheFolderDialog) {
     EXPECT_EQ(stored("BROWSE_START_HERE"), "c:\\mydata\\mail");
 }
 
+TEST_F(ConfigurationTest, SidePanelsStayLimeWhateverColourIsStored) {
+    tables::Table& t = store::DataModule::instance()->table_config;
+    t.edit();
+    t.field("SIDE_BAR_COLOR").set_as_string("clRed");
+    t.post();
+    shell::TConfiguration w(&main());
+    w.show();
+    EXPECT_EQ(w.fld_sidebar_color->text(), "clRed");
+    EXPECT_EQ(w.Panel1->colour(), kit::kLime);
+}
+
 TEST_F(ConfigurationTest, AutoZipFalseSavedHereSilencesTheBackupPrompts) {
     class Payments : public kit::KitWindow {
       public:
