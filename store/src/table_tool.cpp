@@ -12,7 +12,7 @@
 #include "platform/drive_map.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
-#include "tables/integrity.h"
+#include "store/table_check.h"
 #include "tables/table.h"
 #include "utility/text_conv.h"
 
@@ -456,20 +456,12 @@ int cmd_load(const Target& target, const std::string& name, const std::string& f
 
 int cmd_check(const Target& target, std::ostream& out) {
     int failures = 0;
-    for (const auto& name : table_files(target)) {
-        try {
-            Table t;
-            open_table(t, target, name);
-            int fields = static_cast<int>(t.field_defs().size());
-            std::string problem = tables::integrity_check(t);
-            if (!problem.empty()) throw Error(ErrorKind::kCorruption, problem);
-            int rows = 0;
-            for (t.first(); !t.eof(); t.next(), ++rows)
-                for (int i = 0; i < t.field_count(); ++i) (void)t.field(i).as_string();
-            out << name << "\tok\t" << fields << " fields\t" << rows << " rows\n";
-        } catch (const std::exception& e) {
+    for (const TableCheck& c : check_table_folder(target.logical_folder)) {
+        if (c.ok) {
+            out << c.table << "\tok\t" << c.fields << " fields\t" << c.rows << " rows\n";
+        } else {
             ++failures;
-            out << name << "\tFAILED\t" << e.what() << '\n';
+            out << c.table << "\tFAILED\t" << c.problem << '\n';
         }
     }
     return failures ? 1 : 0;

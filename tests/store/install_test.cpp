@@ -7,6 +7,7 @@
 #include "platform/error.h"
 #include "store/data_module.h"
 #include "store/schema.h"
+#include "store/table_check.h"
 #include "store_fixture.h"
 
 namespace pavo::store {
@@ -124,6 +125,11 @@ TEST(Install, SampleSetIsConsistent) {
         follow_ups += ref != js.field("PK").as_float();
     }
     EXPECT_GT(follow_ups, jobs / 10);
+    // The live set and the sample set below it are checked together, the sample under its folder.
+    std::vector<TableCheck> checks = check_table_folder("PAVODEN2", true);
+    ASSERT_EQ(checks.size(), 2 * schema().size());
+    for (const auto& c : checks) EXPECT_TRUE(c.ok) << c.table << ": " << c.problem;
+    EXPECT_EQ(checks.back().table.substr(0, 7), "SAMPLE\\");
     // The live set is untouched by the sample.
     EXPECT_EQ(testing::row_count("PAVODEN2", "jsearch2.DB"), 0);
     EXPECT_FALSE(install({.sample_data = true}).changed);
