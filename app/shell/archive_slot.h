@@ -14,11 +14,17 @@ namespace pavo::app::shell {
 // two methods, which return when the run has ended.
 class ArchiveControl {
   public:
+    // How a run ended: the control's error number (0 for success) and, for a failure, the
+    // message text it raised with it.
+    struct RunResult {
+        int error_number = 0;
+        std::string message;
+    };
     virtual ~ArchiveControl() = default;
     virtual void set_text_property(int dispid, const std::u16string& value) = 0;
     virtual void set_bool_property(int dispid, bool value) = 0;
     // Add or Extract by dispatch identifier.
-    virtual void invoke(int dispid) = 0;
+    virtual RunResult invoke(int dispid) = 0;
 };
 
 // Creates the control for a main window; throws pavo::Error when it cannot (so creating the main

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include "app/kit/ui_seam.h"
+#include "app/shell/hosted_arcvane.h"
 
 namespace pavo::app::shell {
 
@@ -40,6 +41,8 @@ int run_program(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("pavoden2");
     QApplication::setApplicationDisplayName(kit::kApplicationTitle);
+    // Arcvane1 is created with the main window from the component registered on this machine.
+    set_archive_control_factory(create_hosted_arcvane);
     Program program;
     if (const int status = program.start(); status != 0) return status;
     return app.exec();

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "app/datastore/create_tables.h"
+#include "app/shell/database_backup.h"
 #include "app/picklists/carrier_pick_list.h"
 #include "app/picklists/category_pick_list.h"
 #include "app/picklists/city.h"
@@ -81,6 +82,7 @@ void register_builtin_windows() {
     add<TSearch_Engines>();
     add<TConfiguration>();
     add<datastore::TCreate_Tables>();
+    register_backup_commands();
 }
 
 }  // namespace pavo::app::shell
