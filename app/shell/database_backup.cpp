@@ -63,6 +63,26 @@ ArchiveControl::RunResult pack_tables(MainScreen& main, const std::string& archi
     return arc.invoke(arcvane_ids::kAdd);
 }
 
+// Makes the folders, packs the tables into a new archive named prefix + time stamp, and tells the
+// user where it went (or why it did not); returns whether the archive was made.
+bool backup_with_message(MainScreen& main, const std::string& prefix) {
+    make_zip_folders();
+    const std::string archive =
+        std::string(kArchiveDir) + prefix + tkit_yyyy_mm_dd_hh_mm_ss() + ".zip";
+    ArchiveControl::RunResult run = pack_tables(main, archive);
+    if (run.error_number != 0) {
+        kit::message_box(&main, "MESSAGE",
+                         failure_text("The databases could NOT be ZIPPED into: " + archive, run),
+                         Buttons::kOk);
+        return false;
+    }
+    kit::message_box(&main, "MESSAGE",
+                     "The databases have been ZIPPED up into: " + archive +
+                         "\nThe filename is in the format of: " + prefix + "YYYY-MM-DD-HH-MM-SS\n",
+                     Buttons::kOk);
+    return true;
+}
+
 }  // namespace
 
 void zip_databases_command(MainScreen& main) {
@@ -71,20 +91,7 @@ void zip_databases_command(MainScreen& main) {
                          "Continue??\n",
                          Buttons::kYesNo) != Answer::kYes)
         return;
-    make_zip_folders();
-    const std::string archive =
-        std::string(kArchiveDir) + "PAVODEN-" + tkit_yyyy_mm_dd_hh_mm_ss() + ".zip";
-    ArchiveControl::RunResult run = pack_tables(main, archive);
-    if (run.error_number != 0) {
-        kit::message_box(&main, "MESSAGE",
-                         failure_text("The databases could NOT be ZIPPED into: " + archive, run),
-                         Buttons::kOk);
-        return;
-    }
-    kit::message_box(&main, "MESSAGE",
-                     "The databases have been ZIPPED up into: " + archive +
-                         "\nThe filename is in the format of: PAVODEN-YYYY-MM-DD-HH-MM-SS\n",
-                     Buttons::kOk);
+    backup_with_message(main, "PAVODEN-");
 }
 
 std::string restored_tables_report(const std::string& folder) {
@@ -156,21 +163,7 @@ void table_conversion_command(MainScreen& main) {
     if (kit::message_box(&main, "TABLE CHANGES REQUESTED", request, Buttons::kYesNo) !=
         Answer::kYes)
         return;
-    make_zip_folders();
-    const std::string archive =
-        std::string(kArchiveDir) + "PAVODEN-PREDATAPUMP-" + tkit_yyyy_mm_dd_hh_mm_ss() + ".zip";
-    ArchiveControl::RunResult run = pack_tables(main, archive);
-    if (run.error_number != 0) {
-        kit::message_box(&main, "MESSAGE",
-                         failure_text("The databases could NOT be ZIPPED into: " + archive, run),
-                         Buttons::kOk);
-        return;
-    }
-    kit::message_box(
-        &main, "MESSAGE",
-        "The databases have been ZIPPED up into: " + archive +
-            "\nThe filename is in the format of: PAVODEN-PREDATAPUMP-YYYY-MM-DD-HH-MM-SS\n",
-        Buttons::kOk);
+    if (!backup_with_message(main, "PAVODEN-PREDATAPUMP-")) return;
     kit::message_box(&main, "TABLE CHANGES REQUESTED",
                      "Please look at the manual, and use the DATAPUMP to move the data..\n",
                      Buttons::kOk);
