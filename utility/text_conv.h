@@ -2,7 +2,8 @@
 //
 // Dates are date-time values: days (and fractions of a day) counted from 30 December 1899, as a
 // double. The short date form is M/D/YYYY: no leading zeros on writing, four-digit year; reading
-// also accepts leading zeros and a two-digit year (taken in the current century).
+// also accepts leading zeros and a two-digit year (taken in the current century, by the program's
+// clock, platform/clock.h).
 #pragma once
 
 #include <optional>
@@ -26,6 +27,11 @@ double date_from_civil(int year, int month, int day);
 // The calendar day of a date-time value: the integer part (towards zero) counts the day.
 // Returns nullopt outside years 1..9999 or for a value that is not a number.
 std::optional<CivilDate> civil_from_date(double date);
+
+// Today's date (whole days) and the present moment (with the time of day as the fraction), from
+// the program's clock, so a test that fixes the time fixes these too.
+double today_date();
+double now_date_time();
 
 // Short date text "M/D/YYYY"; empty text for a value outside the supported years.
 std::string format_short_date(double date);

@@ -25,7 +25,8 @@ int tkit_DaysInAMonth(int year, int month);
 void tkit_verify_date_diffs(const std::string& first, const std::string& second, int& ok,
                             double& days);
 
-// Local time now as YYYY-MM-DD-HH-MM-SS, for file names.
+// The local time now (the program's clock, platform/clock.h) as YYYY-MM-DD-HH-MM-SS, for file
+// names.
 std::string tkit_yyyy_mm_dd_hh_mm_ss();
 
 // The file name with its extension replaced by ext (given without the dot). A name without an

@@ -3,8 +3,10 @@
 
 #include <charconv>
 #include <cmath>
-#include <ctime>
+#include <cstdio>
 #include <system_error>
+
+#include "platform/clock.h"
 
 namespace pavo {
 
@@ -59,10 +61,7 @@ std::optional<int> read_int(std::string_view s, std::size_t& pos, int max_digits
 }
 
 int current_year() {
-    std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    return tm.tm_year + 1900;
+    return clock::now().year;
 }
 
 }  // namespace
@@ -95,6 +94,17 @@ std::optional<CivilDate> civil_from_date(double date) {
     CivilDate c = civil_from_epoch_days(day + kDelphiEpoch);
     if (c.year < 1 || c.year > 9999) return std::nullopt;
     return c;
+}
+
+double today_date() {
+    clock::DateTime t = clock::now();
+    return date_from_civil(t.year, t.month, t.day);
+}
+
+double now_date_time() {
+    clock::DateTime t = clock::now();
+    return date_from_civil(t.year, t.month, t.day) +
+           (t.hour * 3600.0 + t.minute * 60.0 + t.second) / 86400.0;
 }
 
 std::string format_short_date(double date) {

@@ -2,8 +2,8 @@
 #include "utility/tkit.h"
 
 #include <cstdio>
-#include <ctime>
 
+#include "platform/clock.h"
 #include "utility/text_conv.h"
 #include "utility/version_info.h"
 
@@ -57,12 +57,10 @@ void tkit_verify_date_diffs(const std::string& first, const std::string& second,
 }
 
 std::string tkit_yyyy_mm_dd_hh_mm_ss() {
-    std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
+    clock::DateTime t = clock::now();
     char buf[80];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d-%02d-%02d-%02d", tm.tm_year + 1900,
-                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d-%02d-%02d-%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
     return buf;
 }
 
