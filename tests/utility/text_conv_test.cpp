@@ -6,6 +6,8 @@
 #include <cmath>
 #include <random>
 
+#include "platform/clock.h"
+
 namespace pavo {
 namespace {
 
@@ -26,6 +28,45 @@ TEST(ShortDate, WritesWithoutLeadingZerosAndReadsBothForms) {
     auto two = parse_short_date("3/5/03");
     ASSERT_TRUE(two.has_value());
     EXPECT_EQ(static_cast<int>(*two) % 1, 0);
+}
+
+TEST(ShortDate, TwoDigitYearsFallInTheClocksCentury) {
+    struct Case {
+        int year_now;
+        const char* text;
+        int year;
+    };
+    const Case cases[] = {
+        {2026, "3/5/03", 2003}, {2026, "3/5/99", 2099},  {2099, "12/31/00", 2000},
+        {2100, "3/5/03", 2103}, {1999, "3/5/03", 1903},  {2026, "3/5/2003", 2003},
+        {2026, "3/5/0003", 3},  {2026, "2/29/04", 2004},
+    };
+    for (const auto& c : cases) {
+        clock::ScopedFixedTime fixed({c.year_now, 6, 1, 12, 0, 0});
+        auto date = parse_short_date(c.text);
+        ASSERT_TRUE(date.has_value()) << c.text << " in " << c.year_now;
+        EXPECT_EQ(civil_from_date(*date)->year, c.year) << c.text << " in " << c.year_now;
+    }
+    clock::ScopedFixedTime in_2100({2100, 6, 1, 12, 0, 0});
+    EXPECT_FALSE(parse_short_date("2/29/00").has_value());  // 2100 is no leap year
+}
+
+TEST(Today, DateAndMomentComeFromTheClock) {
+    {
+        clock::ScopedFixedTime fixed({2003, 3, 5, 18, 0, 0});
+        EXPECT_EQ(today_date(), 37685.0);
+        EXPECT_EQ(now_date_time(), 37685.75);
+        EXPECT_EQ(format_short_date(today_date()), "3/5/2003");
+    }
+    {
+        clock::ScopedFixedTime fixed({1899, 12, 30, 0, 0, 0});
+        EXPECT_EQ(today_date(), 0.0);
+        EXPECT_EQ(now_date_time(), 0.0);
+    }
+    clock::ScopedFixedTime fixed({2026, 12, 6, 23, 59, 59});
+    EXPECT_EQ(today_date(), date_from_civil(2026, 12, 6));
+    EXPECT_LT(now_date_time(), date_from_civil(2026, 12, 7));
+    EXPECT_GT(now_date_time(), date_from_civil(2026, 12, 6) + 0.999);
 }
 
 TEST(ShortDate, EveryDayRoundTrips) {

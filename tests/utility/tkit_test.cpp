@@ -6,6 +6,7 @@
 
 #include <regex>
 
+#include "platform/clock.h"
 #include "utility/text_conv.h"
 
 namespace pavo {
@@ -90,6 +91,22 @@ TEST(TkitDates, VerifyDateDiffsSetsBothOrNeither) {
 TEST(TkitText, TimeStampHasTheFileNameForm) {
     EXPECT_TRUE(std::regex_match(tkit_yyyy_mm_dd_hh_mm_ss(),
                                  std::regex(R"(\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d)")));
+}
+
+TEST(TkitText, TimeStampIsTheClocksLocalTime) {
+    struct Case {
+        clock::DateTime at;
+        const char* stamp;
+    };
+    const Case cases[] = {
+        {{2026, 12, 6, 17, 25, 3}, "2026-12-06-17-25-03"},
+        {{2004, 3, 5, 0, 0, 0}, "2004-03-05-00-00-00"},
+        {{999, 1, 31, 23, 59, 59}, "0999-01-31-23-59-59"},
+    };
+    for (const auto& c : cases) {
+        clock::ScopedFixedTime fixed(c.at);
+        EXPECT_EQ(tkit_yyyy_mm_dd_hh_mm_ss(), c.stamp);
+    }
 }
 
 TEST(TkitText, NewExtensionReplacesOnlyTheLastExtension) {
