@@ -116,7 +116,9 @@ TEST(LineWriter, AMillionLinesWithMemoryThatDoesNotGrow) {
             int n = std::snprintf(line, sizeof line, "line %07lld of the report", i);
             w.write_line(std::string_view(line, static_cast<std::size_t>(n)));
             given += n + 2;
-            if (i % 1000 == 0) ASSERT_LE(given - counting.bytes_written(), kMaxHeld) << i;
+            if (i % 1000 == 0) {
+                ASSERT_LE(given - counting.bytes_written(), kMaxHeld) << i;
+            }
         }
         EXPECT_EQ(w.lines_written(), static_cast<std::uint64_t>(kLines));
         w.close();
@@ -200,8 +202,12 @@ TEST(LineWriter, FailuresLeaveNothingBehind) {
             EXPECT_EQ(std::string(e.what()).find(home.path().string()), std::string::npos)
                 << e.what();
         }
-        if (stdfs::is_directory(folder)) EXPECT_EQ(names_in(folder), before);
-        if (had_old) EXPECT_EQ(read_whole_file(folder / "Out.txt"), "the report of yesterday");
+        if (stdfs::is_directory(folder)) {
+            EXPECT_EQ(names_in(folder), before);
+        }
+        if (had_old) {
+            EXPECT_EQ(read_whole_file(folder / "Out.txt"), "the report of yesterday");
+        }
     }
 }
 
