@@ -89,6 +89,8 @@ LineWriter::LineWriter(const std::string& path) : fs_(&file_system()) {
         throw Error::from_errno("Cannot create the folder " + level.name, err);
     }
 
+    // Allocated before the temporary exists, so nothing after the open can throw and leave it.
+    buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
     fs::path folder = target_.parent_path();
     std::string stem = "." + target_.filename().string().substr(0, 200) + ".tmp";
     std::random_device random;
@@ -103,7 +105,6 @@ LineWriter::LineWriter(const std::string& path) : fs_(&file_system()) {
             throw error_for("Cannot create", name_, e);
         }
     }
-    buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
 }
 
 LineWriter::~LineWriter() {
