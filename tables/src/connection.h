@@ -1,5 +1,6 @@
 // One SQLite connection per table file and process, shared by every Table open on it; the write
-// transactions and commit points of the durability policy live here.
+// transactions and commit points of the durability policy, and the levels of Transactions, live
+// here.
 #pragma once
 
 #include <sqlite3.h>
@@ -7,7 +8,6 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -149,7 +149,8 @@ void write_schema(sqlite3* db, const Schema& schema);
 inline std::string column_name(int i) {
     return "c" + std::to_string(i);
 }
-// Messages name the file as the user knows it.
+// Messages name the file as the user knows it: its logical path through the drive map
+// (c:\mydata\...\FILE.DB); the host path only when the drive map cannot express it.
 std::string file_label(const fs::path& file);
 // Throws kLocked "Table is busy: <file>" unless an exclusive lock on the file can be had now.
 void check_not_busy(const fs::path& file);
