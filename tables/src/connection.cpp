@@ -3,6 +3,7 @@
 
 #include <sys/file.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <optional>
@@ -557,8 +558,10 @@ void Connection::detach(TableImpl* table) {
 }
 
 void Connection::reread_tables() noexcept {
+    // An observer told of one Table's re-read may close another: only those still open re-read.
     std::vector<TableImpl*> list = tables_;
-    for (TableImpl* t : list) t->reread();
+    for (TableImpl* t : list)
+        if (std::find(tables_.begin(), tables_.end(), t) != tables_.end()) t->reread();
 }
 
 void commit_all_scope_transactions(bool throw_on_error) {
