@@ -287,7 +287,8 @@ class CommandScope {
 // CommandScope and inside another Transaction.
 //
 // Beginning commits the scope's pending writes on those files (a commit point) and then holds
-// each file for writing, so other processes wait until it ends. While it is open, every write to
+// each file for writing: other processes still read the rows as they were, and cannot write
+// them until it ends. While it is open, every write to
 // those files belongs to it, whichever Table or command makes it (a command run from a modal
 // window meanwhile included): no commit point of a CommandScope commits them, and its rollback
 // undoes them. A Transaction is committed or rolled back only by itself; one begun inside another

@@ -385,6 +385,7 @@ void Connection::begin_write(bool single_statement) {
     if (!txn_owners_.empty()) {
         // Whatever writes this file while a Transaction is open belongs to that transaction, even
         // when another command writes it: the transaction's end decides for both.
+        if (!txn_lost_ && sqlite3_get_autocommit(db_)) lost_transaction();
         if (txn_lost_)
             throw Error(ErrorKind::kIO, "Cannot write table " + file_label(file_) +
                                             ": its transaction was rolled back after an error");

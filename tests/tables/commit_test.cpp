@@ -298,6 +298,22 @@ TEST_F(CommitTest, ARefusedTransactionCommitRollsBackAndSaysWhy) {
     EXPECT_EQ(committed_rows(file("left")), 2);
 }
 
+TEST_F(CommitTest, ATransactionSQLiteEndedByItselfTakesNoMoreWrites) {
+    auto left = opened("left");
+    Transaction txn({left.get()});
+    post(*left, 2);
+    // What SQLite does after some disk errors: the whole transaction is gone.
+    sqlite3_exec(connection("left")->db(), "ROLLBACK", nullptr, nullptr, nullptr);
+    // A further post would otherwise commit on its own, outside the transaction.
+    EXPECT_PAVO_ERROR(post(*left, 3), ErrorKind::kIO, "rolled back");
+    left->cancel();
+    EXPECT_EQ(left->record_count(), 1);
+    EXPECT_PAVO_ERROR(txn.commit(), ErrorKind::kIO, "rolled back");
+    EXPECT_EQ(committed_rows(file("left")), 1);
+    post(*left, 4);  // after its end the file takes plain writes again
+    EXPECT_EQ(committed_rows(file("left")), 2);
+}
+
 // Child: writes both tables inside one transaction until the pages spill into the files, says
 // so through the pipe, and waits to be killed.
 [[noreturn]] void write_until_killed(int report_fd, int wait_fd) {
