@@ -96,6 +96,9 @@ struct TableImpl {
     const std::vector<IndexDef>& indexes() const {
         return conn ? conn->schema().indexes : def_indexes;
     }
+    // The SQL column of field i in the open file (its layout decides the name).
+    std::string column(int i) const { return conn->schema().column(i); }
+    ColumnNaming naming() const { return conn->schema().naming; }
     int count() const { return static_cast<int>(rids.size()); }
 
     void notify(EventKind kind, int field = -1) {
@@ -203,7 +206,7 @@ struct TableImpl {
         std::string sql;
         for (std::size_t i = 0; i < cols.size(); ++i) {
             order_nocase[i] = nocase && is_text_type(fields()[cols[i]].type);
-            sql += column_name(cols[i]) + (nocase ? " COLLATE NOCASE" : " COLLATE BINARY") +
+            sql += column(cols[i]) + (nocase ? " COLLATE NOCASE" : " COLLATE BINARY") +
                    (desc ? " DESC, " : ", ");
         }
         order_sql = sql + (desc ? "rid DESC" : "rid");
@@ -211,7 +214,7 @@ struct TableImpl {
 
     void compile_filter_now() {
         if (filtered && filter_expr.root) {
-            cfilter = compile_filter(filter_expr, fields(), filter_nocase);
+            cfilter = compile_filter(filter_expr, fields(), filter_nocase, naming());
             filter_applied = true;
         } else {
             cfilter = {};
@@ -344,7 +347,7 @@ struct TableImpl {
     std::string column_list() const {
         std::string cols;
         for (std::size_t i = 0; i < fields().size(); ++i)
-            cols += ", " + column_name(static_cast<int>(i));
+            cols += ", " + column(static_cast<int>(i));
         return cols;
     }
 
@@ -477,7 +480,7 @@ struct TableImpl {
             bool nocase = d.case_insensitive && !d.primary;
             std::string sql = "SELECT rid FROM data WHERE rid <> ?";
             for (int c : cols)
-                sql += " AND " + column_name(c) +
+                sql += " AND " + column(c) +
                        (r[c].is_null() ? " IS NULL"
                                        : std::string(" = ?") +
                                              (nocase ? " COLLATE NOCASE" : " COLLATE BINARY"));
@@ -550,7 +553,7 @@ struct TableImpl {
         std::string cols;
         std::string params;
         for (std::size_t i = 0; i < fields().size(); ++i) {
-            cols += ", " + column_name(static_cast<int>(i));
+            cols += ", " + column(static_cast<int>(i));
             params += ", ?";
         }
         block_sql = "SELECT rid" + cols + " FROM data WHERE rid IN (?";
@@ -598,7 +601,7 @@ void TableImpl::post() {
             bool first = true;
             for (std::size_t i = 0; i < dirty.size(); ++i)
                 if (dirty[i]) {
-                    sql += (first ? "" : ", ") + column_name(static_cast<int>(i)) + " = ?";
+                    sql += (first ? "" : ", ") + column(static_cast<int>(i)) + " = ?";
                     first = false;
                 }
             sql += " WHERE rid = ?";
@@ -918,6 +921,8 @@ void validate(const std::vector<FieldDef>& fields, const std::vector<IndexDef>& 
             throw bad("field name '" + f.name + "'");
         if (find_field(fields, f.name) != static_cast<int>(i))
             throw bad("field '" + f.name + "' defined twice");
+        // The data table's own row number column is called rid; a field column may not be.
+        if (same_name(f.name, "rid")) throw bad("field name '" + f.name + "' is reserved");
         if (f.type == FieldType::kString && (f.size < 1 || f.size > 255))
             throw bad("field '" + f.name + "' needs a size from 1 to 255");
     }
@@ -1370,7 +1375,7 @@ bool Table::find_first() {
         first();
         return !t.rids.empty();
     }
-    CompiledFilter f = compile_filter(t.filter_expr, t.fields(), t.filter_nocase);
+    CompiledFilter f = compile_filter(t.filter_expr, t.fields(), t.filter_nocase, t.naming());
     Stmt& s = t.conn->stmt("SELECT rid FROM data WHERE " + f.sql);
     StmtUse use(s);
     for (std::size_t i = 0; i < f.binds.size(); ++i)
@@ -1394,7 +1399,7 @@ bool Table::locate(const std::string& fields, const std::vector<std::string>& va
     std::vector<Value> binds;
     for (std::size_t i = 0; i < cols.size(); ++i) {
         const FieldDef& f = t.fields()[cols[i]];
-        std::string c = column_name(cols[i]);
+        std::string c = t.column(cols[i]);
         Value v = value_from_text(f, values[i]);
         bool text = is_text_type(f.type);
         std::string coll = text && options.case_insensitive ? " COLLATE NOCASE" : " COLLATE BINARY";
