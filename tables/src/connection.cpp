@@ -206,12 +206,11 @@ Schema read_schema(sqlite3* db, const fs::path& file) {
     // Every statement names columns as the format says, so a file whose data table has other
     // columns is refused here rather than failing later on some read or post.
     std::vector<std::string> columns;
-    query("PRAGMA table_info(data)",
-          [&](sqlite3_stmt* st) { columns.push_back(text(st, 1)); });
+    query("PRAGMA table_info(data)", [&](sqlite3_stmt* st) { columns.push_back(text(st, 1)); });
     bool as_expected = columns.size() == s.fields.size() + 1 && same_column(columns[0], "rid");
     for (std::size_t i = 0; as_expected && i < s.fields.size(); ++i) {
-        std::string want = s.naming == ColumnNaming::kNumbered ? "c" + std::to_string(i)
-                                                               : s.fields[i].name;
+        std::string want =
+            s.naming == ColumnNaming::kNumbered ? "c" + std::to_string(i) : s.fields[i].name;
         as_expected = same_column(columns[i + 1], want);
     }
     if (!as_expected) throw damaged("data columns");

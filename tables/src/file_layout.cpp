@@ -74,7 +74,8 @@ void build_beside(const fs::path& tmp, const fs::path& file, const Schema& numbe
             " FROM old.data ORDER BY rid;"
             // Numbers of rows deleted at the end are never given again: the counter moves as is.
             "DELETE FROM main.sqlite_sequence;"
-            "INSERT INTO main.sqlite_sequence(name, seq) SELECT name, seq FROM old.sqlite_sequence;",
+            "INSERT INTO main.sqlite_sequence(name, seq) SELECT name, seq FROM "
+            "old.sqlite_sequence;",
         file);
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(h.db,

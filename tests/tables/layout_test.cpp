@@ -179,8 +179,8 @@ TEST_F(LayoutTest, OtherProgramsReadRowsByFieldName) {
     EXPECT_EQ(raw(data_dir() / "odd.db", "SELECT \"24_HOUR\", \"ORDER\", \"A B\" FROM data"),
               (std::vector<std::string>{"3:09:00|2:2.0|3:y|", "3:10:00|2:1.0|3:b|",
                                         "3:11:00|2:2.0|3:a|"}));
-    EXPECT_PAVO_ERROR(create("bad", {{"Rid", FieldType::kString, 5}}, {}),
-                      ErrorKind::kInvalidInput, "reserved");
+    EXPECT_PAVO_ERROR(create("bad", {{"Rid", FieldType::kString, 5}}, {}), ErrorKind::kInvalidInput,
+                      "reserved");
 
     // The sqlite3 program, on a file converted from numbered columns.
     fs::path file = fixture("time10.db");
