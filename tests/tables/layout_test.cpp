@@ -1,6 +1,8 @@
 // Table files as other programs read them: columns named after fields, and files made with
 // numbered columns, which keep working and convert whole or not at all.
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -35,6 +37,16 @@ std::vector<std::string> raw(const fs::path& file, const std::string& sql) {
     sqlite3_close(db);
     return out;
 }
+
+// Ends the process on the chosen rename, as a crash or a kill would at that moment.
+class DieAtRename : public FaultyFileSystem {
+  public:
+    int die_at = 0;
+    void rename(const fs::path& from, const fs::path& to) override {
+        if (die_at-- == 0) _exit(0);
+        FaultyFileSystem::rename(from, to);
+    }
+};
 
 class LayoutTest : public TableTest {
   protected:
@@ -231,6 +243,34 @@ TEST_F(LayoutTest, AConversionFailingBetweenTablesLeavesEachWholeInOneLayout) {
     sqlite3_close(db);
     EXPECT_PAVO_ERROR(upgrade_table_file(jobs), ErrorKind::kCorruption, "data columns");
     EXPECT_PAVO_ERROR(table("jsearch2")->open(), ErrorKind::kCorruption, "jsearch2.db");
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+}
+
+TEST_F(LayoutTest, AProcessKilledBetweenTablesLeavesEachWholeAndTheNextRunFinishes) {
+    fs::path carrier = fixture("carrier.db"), pay = fixture("pavoden2.db");
+    auto before = rows("pavoden2");
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        DieAtRename dying;
+        dying.die_at = 1;  // the second table's file is built, not yet in place
+        ScopedFileSystem use(&dying);
+        try {
+            upgrade_table_file(carrier);
+            upgrade_table_file(pay);
+        } catch (...) {
+        }
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(has_named_columns(carrier));
+    EXPECT_FALSE(has_named_columns(pay));
+    EXPECT_EQ(rows("pavoden2"), before);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{"pavoden2.db.converting"});
+    EXPECT_TRUE(upgrade_table_file(pay));
+    EXPECT_EQ(rows("pavoden2"), before);
     EXPECT_EQ(leftovers(), std::vector<std::string>{});
 }
 
