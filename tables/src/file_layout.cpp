@@ -33,6 +33,13 @@ bool is_rid(const std::string& name) {
            (name[1] == 'i' || name[1] == 'I') && (name[2] == 'd' || name[2] == 'D');
 }
 
+// The definitions and layout of a table file. Reading also rolls back what a crash left half
+// written in it.
+Schema schema_of(const fs::path& file) {
+    Handle h{open_sqlite(file, false)};
+    return read_schema(h.db, file);
+}
+
 void run(sqlite3* db, const std::string& sql, const fs::path& file) {
     char* err = nullptr;
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
@@ -95,6 +102,9 @@ bool upgrade_table_file(const fs::path& file) {
     if (file_system().stat(file).type != EntryType::kFile)
         throw Error(ErrorKind::kNotFound, "Table does not exist: " + file_label(file));
     if (Connection::in_use(file)) return false;
+    // Most files are converted already: tell so without the lock below, which would make another
+    // process opening the table just then find it busy.
+    if (schema_of(file).naming == ColumnNaming::kFieldNames) return false;
     // The lock an exclusive open takes, held until the new file is in place: a process that has
     // the table open keeps it as it is, and none opens it half way. Taken before SQLite opens the
     // file and dropped after it closes, as a connection does.
@@ -115,12 +125,8 @@ bool upgrade_table_file(const fs::path& file) {
         throw Error::from_errno("Cannot lock table " + file_label(file), err);
     }
 
-    Schema schema;
-    {
-        // Reading also rolls back what a crash left half written in the old file.
-        Handle h{open_sqlite(file, false)};
-        schema = read_schema(h.db, file);
-    }
+    // Read again under the lock: another process may have converted the file meanwhile.
+    Schema schema = schema_of(file);
     if (schema.naming == ColumnNaming::kFieldNames) return false;
     for (const auto& f : schema.fields)
         if (is_rid(f.name)) return false;
