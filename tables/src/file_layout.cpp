@@ -136,8 +136,8 @@ bool upgrade_table_file(const fs::path& file) {
     remove_if_present(journal_of(tmp));
     try {
         build_beside(tmp, file, schema);
-        // The old file was read whole, so any journal left is stale; it must never be applied to
-        // the new file.
+        // Reading the old file rolled back any journal a crash left, so one found now is stale;
+        // it must never be applied to the new file.
         remove_if_present(journal_of(file));
         file_system().rename(tmp, file);
     } catch (...) {
