@@ -5,6 +5,7 @@
 #include "platform/drive_map.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "tables/file_layout.h"
 
 namespace pavo::store {
 
@@ -97,6 +98,13 @@ void DataModule::configure(const std::string& alias) {
             if (*s.index_name) t->set_index_name(s.index_name);
             if (*s.index_fields) t->set_index_field_names(s.index_fields);
             t->set_filter_case_insensitive(s.filter_case_insensitive);
+            // A table made with numbered columns gets named ones before its first open. One
+            // that cannot be converted now (open elsewhere, say) works as it is; open() reports
+            // a missing or damaged table itself.
+            try {
+                tables::upgrade_table_file(t->file_path());
+            } catch (const Error&) {
+            }
             t->open();
         }
     } catch (...) {

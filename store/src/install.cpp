@@ -8,6 +8,7 @@
 #include "store/sample_data.h"
 #include "store/schema.h"
 #include "store/table_set.h"
+#include "tables/file_layout.h"
 
 namespace pavo::store {
 
@@ -33,20 +34,41 @@ bool ensure_folder(const std::string& logical) {
     return true;
 }
 
-// Creates every table of the schema that the folder lacks; returns how many were made.
+// Converts a table made with numbered columns to columns named after its fields. A table that
+// cannot be converted now keeps working as it is: a line of the report, not a failed setup.
+bool convert_table(const tables::Table& probe, InstallReport& report) {
+    try {
+        return tables::upgrade_table_file(probe.file_path());
+    } catch (const Error& e) {
+        report.lines.push_back("table: " + probe.table_name() + " left as it is (" + e.what() +
+                               ")");
+        return false;
+    }
+}
+
+// Creates every table of the schema that the folder lacks, and converts those it holds with
+// numbered columns; returns how many were made.
 int ensure_tables(const std::string& folder, InstallReport& report) {
-    int made = 0;
+    int made = 0, converted = 0;
     for (const auto& t : schema()) {
         tables::Table probe;
         probe.set_database_name(folder);
         probe.set_table_name(t.file_name);
-        if (probe.exists()) continue;
+        if (probe.exists()) {
+            converted += convert_table(probe, report) ? 1 : 0;
+            continue;
+        }
         TableSetCreator::create_table_in(folder, t);
         ++made;
     }
+    if (converted > 0) {
+        report.lines.push_back("tables: converted " + std::to_string(converted) +
+                               " to columns named after their fields in " + folder);
+        report.changed = true;
+    }
     if (made == 0) {
         report.lines.push_back("tables: all " + std::to_string(schema().size()) + " present in " +
-                               folder + ", none changed");
+                               folder + (converted > 0 ? "" : ", none changed"));
     } else {
         report.lines.push_back("tables: created " + std::to_string(made) + " of " +
                                std::to_string(schema().size()) + " in " + folder);

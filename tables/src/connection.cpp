@@ -33,7 +33,10 @@ std::chrono::milliseconds g_max_transaction_age(500);
 // Statements kept per connection before the unused ones are let go: filters and searches make
 // one-off statements.
 constexpr std::size_t kStatementLimit = 200;
-constexpr int kFormatVersion = 1;
+// The format number in pavo_table: 1 for files whose data columns are c0, c1, ..., 2 for files
+// whose columns are named after their fields. Both open alike.
+constexpr int kNumberedFormat = 1;
+constexpr int kNamedFormat = 2;
 
 std::string key_of(const fs::path& file) {
     return file.lexically_normal().string();
@@ -46,6 +49,18 @@ FieldType type_from_name(const std::string& name, const fs::path& file) {
     throw Error(
         ErrorKind::kCorruption,
         file_label(file) + " is not a table file or is damaged (field type '" + name + "')");
+}
+
+// SQLite matches column names without regard to ASCII case.
+bool same_column(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+        if (x != y) return false;
+    }
+    return true;
 }
 
 std::string quoted(const std::string& s) {
@@ -170,7 +185,12 @@ Schema read_schema(sqlite3* db, const fs::path& file) {
     int format = 0;
     query("SELECT value FROM pavo_table WHERE key='format'",
           [&](sqlite3_stmt* st) { format = sqlite3_column_int(st, 0); });
-    if (format != kFormatVersion) throw damaged("unknown format " + std::to_string(format));
+    if (format == kNumberedFormat)
+        s.naming = ColumnNaming::kNumbered;
+    else if (format == kNamedFormat)
+        s.naming = ColumnNaming::kFieldNames;
+    else
+        throw damaged("unknown format " + std::to_string(format));
     query("SELECT name, type, size, required FROM pavo_fields ORDER BY pos", [&](sqlite3_stmt* st) {
         FieldDef f;
         f.name = text(st, 0);
@@ -200,22 +220,26 @@ Schema read_schema(sqlite3* db, const fs::path& file) {
             if (find_field(s.fields, n) < 0)
                 throw damaged("index '" + d.name + "' names no field of the table");
     }
-    int columns = -1;
-    {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT * FROM data LIMIT 0", -1, &st, nullptr) == SQLITE_OK)
-            columns = sqlite3_column_count(st);
-        sqlite3_finalize(st);
+    // Every statement names columns as the format says, so a file whose data table has other
+    // columns is refused here rather than failing later on some read or post.
+    std::vector<std::string> columns;
+    query("PRAGMA table_info(data)", [&](sqlite3_stmt* st) { columns.push_back(text(st, 1)); });
+    bool as_expected = columns.size() == s.fields.size() + 1 && same_column(columns[0], "rid");
+    for (std::size_t i = 0; as_expected && i < s.fields.size(); ++i) {
+        std::string want =
+            s.naming == ColumnNaming::kNumbered ? "c" + std::to_string(i) : s.fields[i].name;
+        as_expected = same_column(columns[i + 1], want);
     }
-    if (columns != static_cast<int>(s.fields.size()) + 1) throw damaged("data columns");
+    if (!as_expected) throw damaged("data columns");
     return s;
 }
 
 void write_schema(sqlite3* db, const Schema& schema) {
+    int format = schema.naming == ColumnNaming::kNumbered ? kNumberedFormat : kNamedFormat;
     std::string sql =
         "CREATE TABLE pavo_table(key TEXT PRIMARY KEY, value);"
         "INSERT INTO pavo_table VALUES('format'," +
-        std::to_string(kFormatVersion) +
+        std::to_string(format) +
         ");"
         "CREATE TABLE pavo_fields(pos INTEGER PRIMARY KEY, name TEXT, type TEXT, size INTEGER,"
         " required INTEGER);"
@@ -227,7 +251,7 @@ void write_schema(sqlite3* db, const Schema& schema) {
         sql += "INSERT INTO pavo_fields VALUES(" + std::to_string(i) + "," + quoted(f.name) + ",'" +
                field_type_name(f.type) + "'," + std::to_string(f.size) + "," +
                (f.required ? "1" : "0") + ");";
-        data += ", " + column_name(static_cast<int>(i));
+        data += ", " + schema.column(static_cast<int>(i));
     }
     sql += data + ");";
     for (std::size_t i = 0; i < schema.indexes.size(); ++i) {
@@ -240,7 +264,7 @@ void write_schema(sqlite3* db, const Schema& schema) {
         for (const auto& n : split_fields(d.fields)) {
             int f = find_field(schema.fields, n);
             if (!cols.empty()) cols += ", ";
-            cols += column_name(f) + (d.case_insensitive && !d.primary ? " COLLATE NOCASE" : "");
+            cols += schema.column(f) + (d.case_insensitive && !d.primary ? " COLLATE NOCASE" : "");
         }
         bool unique = d.primary || d.unique;
         sql += std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX ix" + std::to_string(i) +

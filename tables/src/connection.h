@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "tables/src/values.h"
 #include "tables/table.h"
 
 namespace pavo::tables {
@@ -58,6 +59,10 @@ class StmtUse {
 struct Schema {
     std::vector<FieldDef> fields;
     std::vector<IndexDef> indexes;
+    ColumnNaming naming = ColumnNaming::kFieldNames;
+
+    // The SQL column name of field i in this file.
+    std::string column(int i) const { return column_name(fields, i, naming); }
 };
 
 class Connection {
@@ -141,14 +146,12 @@ class Connection {
 // Opens a SQLite handle on an existing file (no creation) with the layer's settings; throws
 // kNotFound / kCorruption naming the file.
 sqlite3* open_sqlite(const fs::path& file, bool create);
-// Reads the definitions stored in a table file; kCorruption when it holds none or they are damaged.
+// Reads the definitions stored in a table file and how it names its columns; kCorruption when it
+// holds none, they are damaged, or the data table's columns are not those of the fields.
 Schema read_schema(sqlite3* db, const fs::path& file);
-// Writes a new table's definitions and its data table with indexes into an empty database.
+// Writes a new table's definitions and its data table with indexes into an empty database, with
+// columns named as schema.naming says.
 void write_schema(sqlite3* db, const Schema& schema);
-// The SQL column name of field i.
-inline std::string column_name(int i) {
-    return "c" + std::to_string(i);
-}
 // Messages name the file as the user knows it: its logical path through the drive map
 // (c:\mydata\...\FILE.DB); the host path only when the drive map cannot express it.
 std::string file_label(const fs::path& file);

@@ -295,7 +295,8 @@ bool holds(CompareOp op, int c) {
 
 class Compiler {
   public:
-    Compiler(const std::vector<FieldDef>& fields, bool nocase) : fields_(fields), nocase_(nocase) {}
+    Compiler(const std::vector<FieldDef>& fields, bool nocase, ColumnNaming naming)
+        : fields_(fields), nocase_(nocase), naming_(naming) {}
 
     CompiledFilter run(const FilterExpr& e) {
         CompiledFilter out;
@@ -348,7 +349,7 @@ class Compiler {
                                               "' not found");
     }
 
-    std::string col(int i) { return "c" + std::to_string(i); }
+    std::string col(int i) { return column_name(fields_, i, naming_); }
     std::string collate(bool text) {
         return text && nocase_ ? " COLLATE NOCASE" : " COLLATE BINARY";
     }
@@ -456,6 +457,7 @@ class Compiler {
 
     const std::vector<FieldDef>& fields_;
     bool nocase_;
+    ColumnNaming naming_;
     std::string sql_;
     std::vector<Value> binds_;
     int negations_ = 0;  // NOTs around the comparison being compiled
@@ -484,8 +486,8 @@ FilterExpr parse_filter(std::string_view text) {
 }
 
 CompiledFilter compile_filter(const FilterExpr& expr, const std::vector<FieldDef>& fields,
-                              bool case_insensitive) {
-    return Compiler(fields, case_insensitive).run(expr);
+                              bool case_insensitive, ColumnNaming naming) {
+    return Compiler(fields, case_insensitive, naming).run(expr);
 }
 
 }  // namespace pavo::tables

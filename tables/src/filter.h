@@ -38,16 +38,18 @@ struct FilterExpr {
 // the 1-based position and the token, for any text that is not a well-formed filter.
 FilterExpr parse_filter(std::string_view text);
 
-// A condition over the data table's columns c0, c1, ... with its bound values.
+// A condition over the data table's columns with its bound values.
 struct CompiledFilter {
     std::string sql;  // "1" for an empty filter
     std::vector<Value> binds;
 };
 
-// Compiles against the table's fields: throws kNotFound for an unknown field and kConversion for a
-// constant that does not convert to its field's type.
+// Compiles against the table's fields, naming their columns as the table file does: throws
+// kNotFound for an unknown field and kConversion for a constant that does not convert to its
+// field's type.
 CompiledFilter compile_filter(const FilterExpr& expr, const std::vector<FieldDef>& fields,
-                              bool case_insensitive);
+                              bool case_insensitive,
+                              ColumnNaming naming = ColumnNaming::kFieldNames);
 
 // Index of a field by name (ASCII case-insensitive), -1 when there is none.
 int find_field(const std::vector<FieldDef>& fields, std::string_view name);

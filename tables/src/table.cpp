@@ -73,7 +73,7 @@ void TableImpl::prepare_statements() {
     std::string cols;
     std::string params;
     for (std::size_t i = 0; i < fields().size(); ++i) {
-        cols += ", " + column_name(static_cast<int>(i));
+        cols += ", " + column(static_cast<int>(i));
         params += ", ?";
     }
     block_sql = "SELECT rid" + cols + " FROM data WHERE rid IN (?";
@@ -100,7 +100,7 @@ void TableImpl::check_keys(const std::vector<Value>& r, std::int64_t self,
         bool nocase = d.case_insensitive && !d.primary;
         std::string sql = "SELECT rid FROM data WHERE rid <> ?";
         for (int c : cols)
-            sql += " AND " + column_name(c) +
+            sql += " AND " + column(c) +
                    (r[c].is_null()
                         ? " IS NULL"
                         : std::string(" = ?") + (nocase ? " COLLATE NOCASE" : " COLLATE BINARY"));
@@ -188,7 +188,7 @@ void TableImpl::post() {
             bool first = true;
             for (std::size_t i = 0; i < dirty.size(); ++i)
                 if (dirty[i]) {
-                    sql += (first ? "" : ", ") + column_name(static_cast<int>(i)) + " = ?";
+                    sql += (first ? "" : ", ") + column(static_cast<int>(i)) + " = ?";
                     first = false;
                 }
             sql += " WHERE rid = ?";

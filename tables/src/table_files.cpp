@@ -18,6 +18,8 @@ void validate(const std::vector<FieldDef>& fields, const std::vector<IndexDef>& 
             throw bad("field name '" + f.name + "'");
         if (find_field(fields, f.name) != static_cast<int>(i))
             throw bad("field '" + f.name + "' defined twice");
+        // The data table's own row number column is called rid; a field column may not be.
+        if (same_name(f.name, "rid")) throw bad("field name '" + f.name + "' is reserved");
         if (f.type == FieldType::kString && (f.size < 1 || f.size > 255))
             throw bad("field '" + f.name + "' needs a size from 1 to 255");
     }

@@ -81,6 +81,9 @@ struct TableImpl {
     const std::vector<IndexDef>& indexes() const {
         return conn ? conn->schema().indexes : def_indexes;
     }
+    // The SQL column of field i in the open file (its layout decides the name).
+    std::string column(int i) const { return conn->schema().column(i); }
+    ColumnNaming naming() const { return conn->schema().naming; }
     int count() const { return static_cast<int>(rids.size()); }
 
     void notify(EventKind kind, int field = -1) {

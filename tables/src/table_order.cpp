@@ -49,7 +49,7 @@ void TableImpl::resolve_order() {
     std::string sql;
     for (std::size_t i = 0; i < cols.size(); ++i) {
         order_nocase[i] = nocase && is_text_type(fields()[cols[i]].type);
-        sql += column_name(cols[i]) + (nocase ? " COLLATE NOCASE" : " COLLATE BINARY") +
+        sql += column(cols[i]) + (nocase ? " COLLATE NOCASE" : " COLLATE BINARY") +
                (desc ? " DESC, " : ", ");
     }
     order_sql = sql + (desc ? "rid DESC" : "rid");
@@ -57,7 +57,7 @@ void TableImpl::resolve_order() {
 
 void TableImpl::compile_filter_now() {
     if (filtered && filter_expr.root) {
-        cfilter = compile_filter(filter_expr, fields(), filter_nocase);
+        cfilter = compile_filter(filter_expr, fields(), filter_nocase, naming());
         filter_applied = true;
     } else {
         cfilter = {};

@@ -107,7 +107,7 @@ void TableImpl::load_whole_view() {
 std::string TableImpl::column_list() const {
     std::string cols;
     for (std::size_t i = 0; i < fields().size(); ++i)
-        cols += ", " + column_name(static_cast<int>(i));
+        cols += ", " + column(static_cast<int>(i));
     return cols;
 }
 

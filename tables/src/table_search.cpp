@@ -80,7 +80,7 @@ bool Table::find_first() {
         first();
         return !t.rids.empty();
     }
-    CompiledFilter f = compile_filter(t.filter_expr, t.fields(), t.filter_nocase);
+    CompiledFilter f = compile_filter(t.filter_expr, t.fields(), t.filter_nocase, t.naming());
     Stmt& s = t.conn->stmt("SELECT rid FROM data WHERE " + f.sql);
     StmtUse use(s);
     for (std::size_t i = 0; i < f.binds.size(); ++i)
@@ -104,7 +104,7 @@ bool Table::locate(const std::string& fields, const std::vector<std::string>& va
     std::vector<Value> binds;
     for (std::size_t i = 0; i < cols.size(); ++i) {
         const FieldDef& f = t.fields()[cols[i]];
-        std::string c = column_name(cols[i]);
+        std::string c = t.column(cols[i]);
         Value v = value_from_text(f, values[i]);
         bool text = is_text_type(f.type);
         std::string coll = text && options.case_insensitive ? " COLLATE NOCASE" : " COLLATE BINARY";

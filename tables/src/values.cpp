@@ -311,4 +311,15 @@ Value column_value(sqlite3_stmt* stmt, int column) {
     }
 }
 
+std::string column_name(const std::vector<FieldDef>& fields, int i, ColumnNaming naming) {
+    if (naming == ColumnNaming::kNumbered) return "c" + std::to_string(i);
+    const std::string& name = fields[static_cast<std::size_t>(i)].name;
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
+}
+
 }  // namespace pavo::tables

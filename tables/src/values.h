@@ -113,4 +113,11 @@ inline int compare_values(const Value& a, const Value& b, bool nocase) {
 void bind_value(sqlite3_stmt* stmt, int index, const Value& value);
 Value column_value(sqlite3_stmt* stmt, int column);
 
+// How a table file names the columns of its data table: after the fields (so other programs can
+// read the rows by field name), or c0, c1, ... as files made before did.
+enum class ColumnNaming { kFieldNames, kNumbered };
+// The SQL name of field i's column, quoted as an identifier when named after the field (field
+// names may be keywords such as ORDER or begin with a digit such as 24_HOUR).
+std::string column_name(const std::vector<FieldDef>& fields, int i, ColumnNaming naming);
+
 }  // namespace pavo::tables

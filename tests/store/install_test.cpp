@@ -9,6 +9,7 @@
 #include "store/schema.h"
 #include "store/table_check.h"
 #include "store_fixture.h"
+#include "tables/file_layout.h"
 
 namespace pavo::store {
 namespace {
@@ -133,6 +134,44 @@ TEST(Install, SampleSetIsConsistent) {
     // The live set is untouched by the sample.
     EXPECT_EQ(testing::row_count("PAVODEN2", "jsearch2.DB"), 0);
     EXPECT_FALSE(install({.sample_data = true}).changed);
+}
+
+// Homes and backups made before columns were named hold tables with numbered columns: they are
+// sound to the check, and the program's start and setup convert them, skipping one held open.
+TEST(NumberedColumns, CheckedSoundAndConvertedAtStartAndBySetup) {
+    testing::TempHome home;
+    install({});
+    const char* const old_tables[] = {"time10.db", "carrier.db", "pavoden2.db", "jsearch2.db",
+                                      "stats_jt.db"};
+    for (const char* name : old_tables)
+        fs::copy_file(fs::path(PAVO_SOURCE_DIR) / "tests/tables/data/first_layout" / name,
+                      live(home) / name, fs::copy_options::overwrite_existing);
+    for (const auto& c : check_table_folder("PAVODEN2")) EXPECT_TRUE(c.ok) << c.problem;
+
+    auto named = [&](const char* name) { return tables::has_named_columns(live(home) / name); };
+    {
+        tables::Table held;
+        held.set_database_name("PAVODEN2");
+        held.set_table_name("TIME10.DB");
+        held.open();
+        DataModule dm;
+        EXPECT_EQ(dm.table_time.record_count(), 144);
+        EXPECT_EQ(dm.table_carrier.record_count(), 23);
+        EXPECT_EQ(dm.table_pavoden.record_count(), 5);
+        EXPECT_EQ(dm.table_jsearch2.record_count(), 3);
+        EXPECT_EQ(dm.table_stat_jt.record_count(), 6);
+        EXPECT_FALSE(named("time10.db"));
+        for (const char* name : {"carrier.db", "pavoden2.db", "jsearch2.db", "stats_jt.db"})
+            EXPECT_TRUE(named(name)) << name;
+    }
+    InstallReport report = install({});
+    EXPECT_TRUE(report.changed);
+    bool said = false;
+    for (const auto& l : report.lines) said |= l.find("converted 1 ") != std::string::npos;
+    EXPECT_TRUE(said);
+    EXPECT_TRUE(named("time10.db"));
+    EXPECT_EQ(testing::row_count("PAVODEN2", "TIME10.DB"), 144);
+    for (const auto& c : check_table_folder("PAVODEN2")) EXPECT_TRUE(c.ok) << c.problem;
 }
 
 }  // namespace

@@ -207,11 +207,10 @@ TEST(FilterParse, ConstantsAreBoundValuesNeverSqlText) {
     EXPECT_EQ(c.sql.find("DROP"), std::string::npos) << c.sql;
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-    sqlite3_exec(db, "CREATE TABLE data(rid INTEGER PRIMARY KEY, c0, c1);", nullptr, nullptr,
+    sqlite3_exec(db, "CREATE TABLE data(rid INTEGER PRIMARY KEY, A, B);", nullptr, nullptr,
                  nullptr);
     sqlite3_stmt* ins = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO data(c0, c1) VALUES(?, 2), ('other', 2)", -1, &ins,
-                       nullptr);
+    sqlite3_prepare_v2(db, "INSERT INTO data(A, B) VALUES(?, 2), ('other', 2)", -1, &ins, nullptr);
     sqlite3_bind_text(ins, 1, hostile.c_str(), -1, SQLITE_TRANSIENT);
     ASSERT_EQ(sqlite3_step(ins), SQLITE_DONE);
     sqlite3_finalize(ins);

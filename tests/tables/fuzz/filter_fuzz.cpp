@@ -26,7 +26,8 @@ sqlite3* database() {
         sqlite3* d = nullptr;
         sqlite3_open(":memory:", &d);
         sqlite3_exec(d,
-                     "CREATE TABLE data(rid INTEGER PRIMARY KEY, c0, c1, c2, c3, c4, c5, c6);"
+                     "CREATE TABLE data(rid INTEGER PRIMARY KEY, NAME, DATE, AMT, OK, PK, MEMO,"
+                     " \"24_HOUR\");"
                      "INSERT INTO data VALUES(1, 'a', 38000, 1.5, 1, 1, 'memo', '10:00'), (2, "
                      "NULL, NULL, NULL, NULL, 2, NULL, NULL);",
                      nullptr, nullptr, nullptr);
