@@ -8,6 +8,7 @@
 
 #include "platform/error.h"
 #include "tables/src/filter.h"
+#include "tables/src/values.h"
 
 namespace pavo::tables {
 
@@ -176,14 +177,11 @@ Schema read_schema(sqlite3* db, const fs::path& file) {
         });
     if (s.fields.empty()) throw damaged("no fields");
     for (const auto& d : s.indexes) {
-        std::size_t start = 0;
-        while (start <= d.fields.size()) {
-            std::size_t end = d.fields.find(';', start);
-            if (end == std::string::npos) end = d.fields.size();
-            if (find_field(s.fields, d.fields.substr(start, end - start)) < 0)
+        auto names = split_fields(d.fields);
+        if (names.empty()) throw damaged("index '" + d.name + "' has no fields");
+        for (const auto& n : names)
+            if (find_field(s.fields, n) < 0)
                 throw damaged("index '" + d.name + "' names no field of the table");
-            start = end + 1;
-        }
     }
     int columns = -1;
     {
@@ -222,14 +220,10 @@ void write_schema(sqlite3* db, const Schema& schema) {
                "," + (d.descending ? "1" : "0") + "," + (d.case_insensitive ? "1" : "0") + ");";
         // Ascending SQLite indexes serve descending orders too (scanned backwards).
         std::string cols;
-        std::size_t start = 0;
-        while (start <= d.fields.size()) {
-            std::size_t end = d.fields.find(';', start);
-            if (end == std::string::npos) end = d.fields.size();
-            int f = find_field(schema.fields, d.fields.substr(start, end - start));
+        for (const auto& n : split_fields(d.fields)) {
+            int f = find_field(schema.fields, n);
             if (!cols.empty()) cols += ", ";
             cols += column_name(f) + (d.case_insensitive && !d.primary ? " COLLATE NOCASE" : "");
-            start = end + 1;
         }
         bool unique = d.primary || d.unique;
         sql += std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX ix" + std::to_string(i) +
