@@ -555,6 +555,15 @@ int find_field(const std::vector<FieldDef>& fields, std::string_view name) {
     return -1;
 }
 
+std::string quote_filter_text(std::string_view value) {
+    std::string out = "'";
+    for (char c : value) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
+}
+
 FilterExpr parse_filter(std::string_view text) {
     return Parser(text).parse();
 }

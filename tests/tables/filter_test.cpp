@@ -1,7 +1,10 @@
-// The record filter language: a table of expressions and the rows they pass, and malformed texts.
+// The record filter language: a table of expressions and the rows they pass (chains of a thousand
+// terms among them), malformed and too deeply nested texts, and trying a filter before setting it.
 #include "tables/src/filter.h"
 
 #include <sqlite3.h>
+
+#include <optional>
 
 #include "table_test_support.h"
 
@@ -213,6 +216,47 @@ TEST_F(FilterTest, FiltersThatDoNotFitTheTableAreRefusedWhenAppliedAndTheTableRe
     t->open();
     t->set_filtered(false);
     EXPECT_EQ(t->record_count(), 5);
+}
+
+TEST_F(FilterTest, CheckingAFilterRefusesWhatApplyingItWouldAndChangesNothing) {
+    struct Case {
+        std::string filter;
+        std::optional<ErrorKind> kind;  // none: accepted
+        const char* message;
+    };
+    const Case cases[] = {
+        {"AMT > 5 AND NAME = 'x*'", std::nullopt, ""},
+        {"", std::nullopt, ""},
+        {chain_of(1000, "NAME <> 'v", "AND", "AMT > 5"), std::nullopt, ""},
+        {"NOPE = 1", ErrorKind::kNotFound, "field 'NOPE' not found"},
+        {"DATE > 'yesterday'", ErrorKind::kConversion, "'yesterday'"},
+        {"OK = 'maybe'", ErrorKind::kConversion, "'maybe'"},
+        {"AMT > ", ErrorKind::kInvalidInput, "position 7"},
+        {nested(kMaxFilterNesting + 1, "AMT > 5"), ErrorKind::kInvalidInput, "too complex"},
+    };
+    t->set_filter("NAME <> ''");
+    t->set_filtered(true);
+    t->last();
+    for (bool open : {true, false}) {
+        if (!open) t->close();
+        for (const auto& c : cases) {
+            if (!c.kind)
+                EXPECT_NO_THROW(t->check_filter(c.filter)) << c.filter.substr(0, 100);
+            else
+                EXPECT_PAVO_ERROR(t->check_filter(c.filter), *c.kind, c.message);
+            EXPECT_EQ(t->filter(), "NAME <> ''");
+            EXPECT_TRUE(t->filtered());
+            EXPECT_EQ(t->active(), open);
+            if (open) {
+                EXPECT_EQ(t->record_count(), 4);
+                EXPECT_EQ(t->record_number(), 4);
+                EXPECT_EQ(t->state(), DatasetState::kBrowse);
+            }
+        }
+    }
+    // Closed, a missing file is what open would say.
+    auto missing = table("nothere");
+    EXPECT_PAVO_ERROR(missing->check_filter("A = 1"), ErrorKind::kNotFound, "Table does not exist");
 }
 
 TEST_F(FilterTest, PostedRowsJoinOrLeaveTheFilteredView) {
