@@ -444,6 +444,7 @@ void Table::open() {
         t.row_ptr.clear();
         throw;
     }
+    t.conn->attach(&t);
     t.state = DatasetState::kBrowse;
     t.notify(EventKind::kStateChanged);
     t.notify(EventKind::kDataChanged);
@@ -454,6 +455,7 @@ void Table::close() {
     if (t.state == DatasetState::kInactive) return;
     t.state = DatasetState::kInactive;
     t.view_stale = false;
+    t.conn->detach(&t);
     t.conn.reset();
     t.rids.clear();
     t.row_ptr.clear();
@@ -528,6 +530,7 @@ void Table::edit() {
         t.cache[rid] = std::move(fresh);
         t.last_row = nullptr;
     }
+    t.original = t.buffer;
     t.dirty.assign(t.fields().size(), false);
     t.edit_rid = rid;
     t.state = DatasetState::kEdit;
@@ -557,14 +560,31 @@ void Table::post() {
     impl_->post();
 }
 
+void TableImpl::cancel() {
+    if (state != DatasetState::kEdit && state != DatasetState::kInsert) return;
+    bool inserting = state == DatasetState::kInsert;
+    state = DatasetState::kBrowse;
+    bof = eof = rids.empty();
+    notify(EventKind::kStateChanged);
+    if (inserting) notify(EventKind::kDataChanged);
+}
+
 void Table::cancel() {
-    TableImpl& t = *impl_;
-    if (t.state != DatasetState::kEdit && t.state != DatasetState::kInsert) return;
-    bool inserting = t.state == DatasetState::kInsert;
-    t.state = DatasetState::kBrowse;
-    t.bof = t.eof = t.rids.empty();
-    t.notify(EventKind::kStateChanged);
-    if (inserting) t.notify(EventKind::kDataChanged);
+    impl_->cancel();
+}
+
+bool TableImpl::modified() const {
+    if (state == DatasetState::kInsert)
+        return std::find(dirty.begin(), dirty.end(), true) != dirty.end();
+    if (state != DatasetState::kEdit) return false;
+    // A field set back to what it held leaves the row unmodified.
+    for (std::size_t i = 0; i < dirty.size(); ++i)
+        if (dirty[i] && !(buffer[i] == original[i])) return true;
+    return false;
+}
+
+bool Table::modified() const {
+    return impl_->modified();
 }
 
 void Table::delete_record() {

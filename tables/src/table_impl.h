@@ -80,6 +80,7 @@ struct TableImpl {
 
     DatasetState state = DatasetState::kInactive;
     std::vector<Value> buffer;
+    std::vector<Value> original;  // the row as read when editing began
     std::vector<bool> dirty;
     std::int64_t edit_rid = 0;
     int insert_pos = 0;
@@ -164,6 +165,8 @@ struct TableImpl {
     }
     // Every row of the view in one pass over the table.
     void load_whole_view();
+    // After a rollback: no cached row is trusted and the view is read again when next used.
+    void reread() noexcept;
     std::string column_list() const;
     const Row& row_at(int p, bool block = true);
 
@@ -172,9 +175,16 @@ struct TableImpl {
     int first_in_view(const std::vector<std::int64_t>& rows);
 
     // --- Editing (table.cpp).
+    // Leaving a row: an untouched pending row is let go, any other is posted.
     void post_pending() {
-        if (state == DatasetState::kEdit || state == DatasetState::kInsert) post();
+        if (state != DatasetState::kEdit && state != DatasetState::kInsert) return;
+        if (modified())
+            post();
+        else
+            cancel();
     }
+    bool modified() const;
+    void cancel();
     void set_browse() {
         state = DatasetState::kBrowse;
         notify(EventKind::kStateChanged);

@@ -112,6 +112,18 @@ std::string TableImpl::column_list() const {
     return cols;
 }
 
+void TableImpl::reread() noexcept {
+    drop_cache();
+    if (state == DatasetState::kInactive) return;
+    mark_view_stale();
+    // Observers repaint from the file; one that fails to read must not stop the rollback that
+    // called here.
+    try {
+        notify(EventKind::kDataChanged);
+    } catch (...) {
+    }
+}
+
 const Row& TableImpl::row_at(int p, bool block) {
     if (const Row* known = row_ptr[p]) return *known;
     std::int64_t rid = rids[p];

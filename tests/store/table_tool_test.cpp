@@ -187,6 +187,21 @@ TEST_F(TableTool, DumpRefusesAFilterOrIndexTheTableRefusesAndWritesNothing) {
     EXPECT_NE(help.out.find("--index NAME"), std::string::npos);
 }
 
+TEST_F(TableTool, AFailedLoadLeavesTheNumberingAsItWas) {
+    const std::string good =
+        R"({"DATE":"2004-01-02","YYYYMMDD":"20040102","TIME":"10:00","CONTACT_NAME":"BOB","POS_TYPE":"CT","POS_CITY":"AUSTIN","POS_STATE":"TX"})";
+    fs::path bad = write("bad.jsonl", good + "\n" + good + "\n" + R"({"NO_SUCH":1})" + "\n");
+    ASSERT_EQ(tool({"load", "jsearch2.DB", bad.string()}).status, 1);
+    fs::path one = write("one.jsonl", good + "\n");
+    ToolRun load = tool({"load", "jsearch2.DB", one.string()});
+    ASSERT_EQ(load.status, 0) << load.err;
+    // Rows 1 to 3 were there; the failed load used no number, so the new row is the 4th.
+    std::string dump = tool({"dump", "jsearch2.DB"}).out;
+    std::string last = dump.substr(dump.rfind('\n', dump.size() - 2) + 1);
+    EXPECT_NE(last.find("\"PK\":4,"), std::string::npos) << last;
+    EXPECT_NE(last.find("BOB"), std::string::npos) << last;
+}
+
 TEST_F(TableTool, CheckFindsADamagedTable) {
     ToolRun ok = tool({"check"});
     EXPECT_EQ(ok.status, 0) << ok.out;
