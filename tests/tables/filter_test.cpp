@@ -240,10 +240,11 @@ TEST_F(FilterTest, CheckingAFilterRefusesWhatApplyingItWouldAndChangesNothing) {
     for (bool open : {true, false}) {
         if (!open) t->close();
         for (const auto& c : cases) {
-            if (!c.kind)
+            if (!c.kind) {
                 EXPECT_NO_THROW(t->check_filter(c.filter)) << c.filter.substr(0, 100);
-            else
+            } else {
                 EXPECT_PAVO_ERROR(t->check_filter(c.filter), *c.kind, c.message);
+            }
             EXPECT_EQ(t->filter(), "NAME <> ''");
             EXPECT_TRUE(t->filtered());
             EXPECT_EQ(t->active(), open);

@@ -193,7 +193,9 @@ TEST_F(SearchTest, HasRowLocateAndBookmarksAgreeWithABruteForceModel) {
                 set_row(r);
                 t->post();
                 rows[++last_id] = r;
-                if (filter->passes(r)) EXPECT_EQ(t->field("ID").as_integer(), last_id);
+                if (filter->passes(r)) {
+                    EXPECT_EQ(t->field("ID").as_integer(), last_id);
+                }
             } else if (op == 4 && t->record_count() > 0) {
                 // An edit that may move the row in the order or out of the view.
                 t->set_record_number(1 + static_cast<int>(rng() % t->record_count()));
@@ -244,8 +246,9 @@ TEST_F(SearchTest, HasRowLocateAndBookmarksAgreeWithABruteForceModel) {
                         break;
                     }
                 EXPECT_EQ(t->locate(list, values, o), first.has_value()) << what;
-                if (t->record_count())
+                if (t->record_count()) {
                     EXPECT_EQ(t->field("ID").as_string(), first.value_or(before)) << what;
+                }
 
                 // Every bookmark taken so far: valid exactly while its row is in view.
                 for (const auto& [mark, id] : marks) {
