@@ -79,6 +79,10 @@ struct Bookmark {
     bool valid() const { return row > 0; }
 };
 
+// value as a text constant of the filter language: in apostrophes, each apostrophe doubled.
+// Filter texts built from values go through this, so a value never changes the expression.
+std::string quote_filter_text(std::string_view value);
+
 class Table;
 struct TableImpl;
 class Connection;
@@ -138,9 +142,17 @@ class Table {
     // Orders by the listed fields ("ORDER;CATEGORY"), using the index that starts with them.
     void set_index_field_names(const std::string& fields);
     // Sets the filter text. A text that does not parse is refused with kInvalidInput naming the
-    // 1-based position and the token; the previous text stays. Unknown fields or constants that
-    // do not fit the field's type are refused when the filter is applied (open or filtered on).
+    // 1-based position and the token, and one nested too deeply for SQLite with kInvalidInput
+    // "Filter is too complex: ..." naming the limit; the previous text stays. Chains of one
+    // operator may be thousands of terms long. Unknown fields or constants that do not fit the
+    // field's type are refused when the filter is applied (open or filtered on); check_filter
+    // finds those first.
     void set_filter(const std::string& text);
+    // Tries text as this table's filter without changing anything: throws as set_filter and
+    // then applying it would (kInvalidInput, kNotFound for an unknown field, kConversion for a
+    // constant that does not fit its field). A closed table is tried against its file's fields
+    // (the errors of open() when the file is missing or damaged).
+    void check_filter(const std::string& text) const;
     void set_filtered(bool on);
     void set_filter_case_insensitive(bool on);
     void set_exclusive(bool on);
@@ -236,9 +248,16 @@ class Table {
     bool find_key(const std::vector<std::string>& values);
     // First row (in the current order) that passes the filter text, even with filtering off.
     bool find_first();
-    // First row whose fields ("A;B") equal values; false leaves the position.
+    // First row of the view whose fields ("A;B") equal values (a value that does not convert to
+    // its field's type: kConversion); false leaves the position. Answered from an index that
+    // begins with those fields when there is one.
     bool locate(const std::string& fields, const std::vector<std::string>& values,
                 LocateOptions options = {});
+    // Whether the table file holds a row that locate would find and the filter in force passes,
+    // without moving or posting (a pending edit is not looked at). Answered from an index that
+    // begins with those fields when there is one, else by a scan; kInvalidInput when closed.
+    bool has_row(const std::string& fields, const std::vector<std::string>& values,
+                 LocateOptions options = {}) const;
 
     // --- Copying. Appends every row of source (under its filter; opened and closed if needed)
     // to this table; each mapping entry is "DEST=SOURCE" or one name for both; auto-increment

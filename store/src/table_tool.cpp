@@ -152,8 +152,21 @@ int cmd_list(const Target& target, std::ostream& out) {
     return 0;
 }
 
-int cmd_dump(const Target& target, const std::string& name, bool csv, std::ostream& out) {
+struct DumpOptions {
+    bool csv = false;
+    std::string filter, index;  // filter text and index name, "" for none
+    bool nocase = false;
+};
+
+int cmd_dump(const Target& target, const std::string& name, const DumpOptions& options,
+             std::ostream& out) {
+    const bool csv = options.csv;
     Table t;
+    // Set before opening: a filter or index the table refuses stops the dump before any line.
+    t.set_index_name(options.index);
+    t.set_filter(options.filter);
+    t.set_filter_case_insensitive(options.nocase);
+    t.set_filtered(!options.filter.empty());
     open_table(t, target, name);
     const int n = t.field_count();
     if (csv) {
@@ -459,16 +472,21 @@ int cmd_check(const Target& target, std::ostream& out) {
 
 void usage(std::ostream& err) {
     err << "usage: pavoden2-table [--alias NAME | --dir PATH] list\n"
-           "       pavoden2-table [--alias NAME | --dir PATH] dump TABLE [--csv]\n"
+           "       pavoden2-table [--alias NAME | --dir PATH] dump TABLE [--csv] [--filter EXPR\n"
+           "                      [--nocase]] [--index NAME]\n"
            "       pavoden2-table [--alias NAME | --dir PATH] load TABLE FILE\n"
-           "       pavoden2-table [--alias NAME | --dir PATH] check\n";
+           "       pavoden2-table [--alias NAME | --dir PATH] check\n"
+           "dump --filter writes only the rows EXPR passes, in the filter language of the\n"
+           "program's filter windows (texts compared case-sensitively; --nocase ignores case).\n"
+           "dump --index writes the rows in the order of the named index.\n";
 }
 
 }  // namespace
 
 int run_table_tool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string alias = "PAVODEN2", dir;
-    bool csv = false;
+    DumpOptions dump;
+    bool dump_only = false;  // an option that only dump takes was given
     std::vector<std::string> words;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--alias" && i + 1 < args.size())
@@ -476,8 +494,14 @@ int run_table_tool(const std::vector<std::string>& args, std::ostream& out, std:
         else if (args[i] == "--dir" && i + 1 < args.size())
             dir = args[++i];
         else if (args[i] == "--csv")
-            csv = true;
-        else if (args[i] == "--help" || args[i] == "-h") {
+            dump.csv = dump_only = true;
+        else if (args[i] == "--nocase")
+            dump.nocase = dump_only = true;
+        else if ((args[i] == "--filter" || args[i] == "--index") && i + 1 < args.size()) {
+            (args[i] == "--filter" ? dump.filter : dump.index) = args[i + 1];
+            dump_only = true;
+            ++i;
+        } else if (args[i] == "--help" || args[i] == "-h") {
             usage(out);
             return 0;
         } else if (args[i].starts_with("--")) {
@@ -493,14 +517,15 @@ int run_table_tool(const std::vector<std::string>& args, std::ostream& out, std:
                                  : cmd == "dump"                 ? 2
                                  : cmd == "load"                 ? 3
                                                                  : 0;
-    if (expected == 0 || words.size() != expected || (csv && cmd != "dump")) {
+    if (expected == 0 || words.size() != expected || (dump_only && cmd != "dump") ||
+        (dump.nocase && dump.filter.empty())) {
         usage(err);
         return 2;
     }
     try {
         Target target = resolve_target(alias, dir);
         if (cmd == "list") return cmd_list(target, out);
-        if (cmd == "dump") return cmd_dump(target, words[1], csv, out);
+        if (cmd == "dump") return cmd_dump(target, words[1], dump, out);
         if (cmd == "load") return cmd_load(target, words[1], words[2]);
         return cmd_check(target, out);
     } catch (const std::exception& e) {

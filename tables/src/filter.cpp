@@ -9,6 +9,7 @@
 // equals '' and, for texts, compares as ''.
 #include "tables/src/filter.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/error.h"
@@ -18,9 +19,55 @@ namespace pavo::tables {
 
 namespace {
 
-// Deep nesting would exhaust the stack here or SQLite's expression depth later.
+// Deep nesting would exhaust the stack here; many terms would make statements of unbounded size.
 constexpr int kMaxDepth = 100;
-constexpr int kMaxNodes = 400;
+constexpr int kMaxNodes = 4000;
+
+// A chain is written in groups of at most this many terms joined flat, and groups of groups when
+// there are more. SQLite's parser handles a flat chain without growing its stack, but nests its
+// expression tree one level per term and refuses 1,000 levels.
+constexpr std::size_t kChainGroup = 16;
+
+// Combines the pieces of a chain, in order, level by level; join(pieces, lo, hi) makes one group.
+template <class Piece, class Join>
+Piece group_chain(std::vector<Piece> pieces, Join join) {
+    for (;;) {
+        std::vector<Piece> next;
+        for (std::size_t i = 0; i < pieces.size(); i += kChainGroup)
+            next.push_back(join(pieces, i, std::min(pieces.size(), i + kChainGroup)));
+        if (next.size() == 1) return std::move(next[0]);
+        pieces = std::move(next);
+    }
+}
+
+struct Nesting {
+    int depth = 0;
+    int position = 0;  // of the deepest comparison
+};
+
+// How deep the compiled condition of n nests, counted as the compiler writes it.
+Nesting nesting(const FilterNode& n) {
+    switch (n.kind) {
+        case FilterNode::Kind::kCompare:
+            return {0, n.lhs.position};
+        case FilterNode::Kind::kNot: {
+            Nesting inner = nesting(*n.operands[0]);
+            return {inner.depth + 1, inner.position};
+        }
+        case FilterNode::Kind::kAnd:
+        case FilterNode::Kind::kOr:
+            break;
+    }
+    std::vector<Nesting> pieces;
+    for (const auto& o : n.operands) pieces.push_back(nesting(*o));
+    return group_chain(std::move(pieces),
+                       [](const std::vector<Nesting>& p, std::size_t lo, std::size_t hi) {
+                           Nesting deepest = p[lo];
+                           for (std::size_t i = lo + 1; i < hi; ++i)
+                               if (p[i].depth > deepest.depth) deepest = p[i];
+                           return Nesting{deepest.depth + 1, deepest.position};
+                       });
+}
 
 enum class Tok { kEnd, kName, kText, kNumber, kOp, kAnd, kOr, kNot, kLParen, kRParen };
 
@@ -142,6 +189,12 @@ class Parser {
         if (cur_.kind == Tok::kEnd) return e;
         e.root = expr(0);
         if (cur_.kind != Tok::kEnd) fail(cur_.position, "unexpected " + shown(cur_));
+        Nesting n = nesting(*e.root);
+        if (n.depth > kMaxFilterNesting)
+            throw Error(ErrorKind::kInvalidInput,
+                        "Filter is too complex: conditions may nest at most " +
+                            std::to_string(kMaxFilterNesting) + " levels deep (position " +
+                            std::to_string(n.position) + ")");
         e.node_count = nodes_;
         return e;
     }
@@ -156,30 +209,34 @@ class Parser {
         return n;
     }
 
-    std::unique_ptr<FilterNode> expr(int depth) {
-        auto left = term(depth);
-        while (cur_.kind == Tok::kOr) {
-            int pos = cur_.position;
+    // One node for a whole chain of kind; a parenthesised chain of the same kind joins it, as
+    // both operators are associative.
+    std::unique_ptr<FilterNode> chain(FilterNode::Kind kind, Tok separator, int depth,
+                                      std::unique_ptr<FilterNode> (Parser::*part)(int)) {
+        auto first = (this->*part)(depth);
+        if (cur_.kind != separator) return first;
+        auto n = node(kind, cur_.position);
+        auto add = [&](std::unique_ptr<FilterNode> p) {
+            if (p->kind == kind) {
+                for (auto& o : p->operands) n->operands.push_back(std::move(o));
+            } else {
+                n->operands.push_back(std::move(p));
+            }
+        };
+        add(std::move(first));
+        while (cur_.kind == separator) {
             advance();
-            auto n = node(FilterNode::Kind::kOr, pos);
-            n->left = std::move(left);
-            n->right = term(depth);
-            left = std::move(n);
+            add((this->*part)(depth));
         }
-        return left;
+        return n;
+    }
+
+    std::unique_ptr<FilterNode> expr(int depth) {
+        return chain(FilterNode::Kind::kOr, Tok::kOr, depth, &Parser::term);
     }
 
     std::unique_ptr<FilterNode> term(int depth) {
-        auto left = factor(depth);
-        while (cur_.kind == Tok::kAnd) {
-            int pos = cur_.position;
-            advance();
-            auto n = node(FilterNode::Kind::kAnd, pos);
-            n->left = std::move(left);
-            n->right = factor(depth);
-            left = std::move(n);
-        }
-        return left;
+        return chain(FilterNode::Kind::kAnd, Tok::kAnd, depth, &Parser::factor);
     }
 
     std::unique_ptr<FilterNode> factor(int depth) {
@@ -188,7 +245,7 @@ class Parser {
             int pos = cur_.position;
             advance();
             auto n = node(FilterNode::Kind::kNot, pos);
-            n->left = factor(depth + 1);
+            n->operands.push_back(factor(depth + 1));
             return n;
         }
         if (cur_.kind == Tok::kLParen) {
@@ -315,16 +372,12 @@ class Compiler {
         switch (n.kind) {
             case FilterNode::Kind::kAnd:
             case FilterNode::Kind::kOr:
-                sql_ += '(';
-                node(*n.left);
-                sql_ += n.kind == FilterNode::Kind::kAnd ? " AND " : " OR ";
-                node(*n.right);
-                sql_ += ')';
+                chain(n);
                 break;
             case FilterNode::Kind::kNot:
                 sql_ += "(NOT ";
                 ++negations_;
-                node(*n.left);
+                node(*n.operands[0]);
                 --negations_;
                 sql_ += ')';
                 break;
@@ -332,6 +385,29 @@ class Compiler {
                 compare(n);
                 break;
         }
+    }
+
+    // Each operand is compiled on its own, then the texts are grouped; binds stay in text order.
+    void chain(const FilterNode& n) {
+        std::string outer = std::move(sql_);
+        std::vector<std::string> pieces;
+        pieces.reserve(n.operands.size());
+        for (const auto& o : n.operands) {
+            sql_.clear();
+            node(*o);
+            pieces.push_back(std::move(sql_));
+        }
+        const char* op = n.kind == FilterNode::Kind::kAnd ? " AND " : " OR ";
+        sql_ = std::move(outer);
+        sql_ += group_chain(std::move(pieces), [op](const std::vector<std::string>& p,
+                                                    std::size_t lo, std::size_t hi) {
+            std::string group = "(";
+            for (std::size_t i = lo; i < hi; ++i) {
+                if (i > lo) group += op;
+                group += p[i];
+            }
+            return group + ")";
+        });
     }
 
     // A bare name that is no field may be a truth constant (ACTIVE = TRUE).
@@ -479,6 +555,15 @@ int find_field(const std::vector<FieldDef>& fields, std::string_view name) {
         if (same) return static_cast<int>(i);
     }
     return -1;
+}
+
+std::string quote_filter_text(std::string_view value) {
+    std::string out = "'";
+    for (char c : value) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
 }
 
 FilterExpr parse_filter(std::string_view text) {

@@ -23,10 +23,15 @@ struct Operand {
 struct FilterNode {
     enum class Kind { kAnd, kOr, kNot, kCompare };
     Kind kind = Kind::kCompare;
-    std::unique_ptr<FilterNode> left, right;  // kAnd/kOr: both; kNot: left
+    // kAnd/kOr: two or more, a whole chain of one operator (parenthesised chains of the same
+    // operator are merged in); kNot: one.
+    std::vector<std::unique_ptr<FilterNode>> operands;
     CompareOp op = CompareOp::kEq;
     Operand lhs, rhs;
 };
+
+// The deepest nesting of conditions a filter may have: SQLite's parser refuses much more.
+constexpr int kMaxFilterNesting = 24;
 
 // A parsed filter; an empty (or blank) text parses to no condition. Copies share the tree.
 struct FilterExpr {
@@ -35,10 +40,16 @@ struct FilterExpr {
 };
 
 // Parses a filter text. Throws kInvalidInput "Filter expression error at position N: ..." naming
-// the 1-based position and the token, for any text that is not a well-formed filter.
+// the 1-based position and the token, for any text that is not a well-formed filter, and
+// kInvalidInput "Filter is too complex: ..." naming the limit for a text whose conditions nest
+// deeper than kMaxFilterNesting, so that SQLite accepts every filter this accepts. A level is a
+// NOT, or a chain of one operator inside another condition; a chain longer than 16 terms takes
+// one more level per sixteenfold length (1,000 terms take three).
 FilterExpr parse_filter(std::string_view text);
 
-// A condition over the data table's columns with its bound values.
+// A condition over the data table's columns with its bound values. Chains are written
+// in groups of at most 16 terms, so neither SQLite's parser stack nor its expression depth grows
+// with a chain's length.
 struct CompiledFilter {
     std::string sql;  // "1" for an empty filter
     std::vector<Value> binds;

@@ -63,6 +63,20 @@ struct TableImpl {
     std::vector<const Row*> row_ptr;
     const Row* last_row = nullptr;
     std::string block_sql, one_sql, insert_sql;
+    // Bumped by every change of rids, so the row-to-position map knows when it is out of date.
+    std::uint64_t view_version = 1;
+    // Row number to view position, built on demand by first_in_view (table_search.cpp), and the
+    // view versions it was built for and last scanned at (0: never).
+    std::unordered_map<std::int64_t, int> rid_pos;
+    std::uint64_t rid_pos_version = 0, scanned_version = 0;
+    // The fields and index of the last locate or has_row, reused while the same search repeats.
+    struct SearchPlan {
+        std::weak_ptr<Connection> conn;
+        std::string fields;
+        bool nocase = false;
+        std::vector<int> cols;
+        bool indexed = false, index_nocase = false;
+    } search_plan;
 
     DatasetState state = DatasetState::kInactive;
     std::vector<Value> buffer;
@@ -145,10 +159,12 @@ struct TableImpl {
     void view_erase(int p) {
         rids.erase(rids.begin() + p);
         row_ptr.erase(row_ptr.begin() + p);
+        ++view_version;
     }
     void view_insert(int p, std::int64_t rid) {
         rids.insert(rids.begin() + p, rid);
         row_ptr.insert(row_ptr.begin() + p, nullptr);
+        ++view_version;
     }
     // Every row of the view in one pass over the table.
     void load_whole_view();
@@ -156,6 +172,10 @@ struct TableImpl {
     void reread() noexcept;
     std::string column_list() const;
     const Row& row_at(int p, bool block = true);
+
+    // --- Searching (table_search.cpp).
+    // The first view position among rows (row numbers), -1 when none is in view.
+    int first_in_view(const std::vector<std::int64_t>& rows);
 
     // --- Editing (table.cpp).
     // Leaving a row: an untouched pending row is let go, any other is posted.

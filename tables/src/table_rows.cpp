@@ -23,6 +23,7 @@ void TableImpl::load_view(std::int64_t keep) {
     if (rc != SQLITE_DONE) conn->fail("reading rows");
     rids.swap(fresh);
     row_ptr.assign(rids.size(), nullptr);
+    ++view_version;
     int old = pos;
     pos = 0;
     bof = true;

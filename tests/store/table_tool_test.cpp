@@ -1,4 +1,5 @@
-// The table tool: dump and load round trips, all-or-nothing loads, and the damage check.
+// The table tool: dump and load round trips, dumps through a filter or an index, all-or-nothing
+// loads, and the damage check.
 #include "store/table_tool.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include "store/install.h"
 #include "store/table_set.h"
 #include "store_fixture.h"
+#include "tables/table.h"
 
 namespace pavo::store {
 namespace {
@@ -115,6 +117,74 @@ TEST_F(TableTool, BadRowLeavesTheTableUnchanged) {
         EXPECT_NE(load.err.find(c.expected_in_error), std::string::npos) << load.err;
         EXPECT_EQ(tool({"dump", "jsearch2.DB"}).out, before) << c.third_line;
     }
+}
+
+// The PK of each dumped JSON line, in order ("1,3").
+std::string dumped_keys(const std::string& out) {
+    std::string keys;
+    for (std::size_t at = 0; (at = out.find("{\"PK\":", at)) != std::string::npos; at += 6)
+        keys += (keys.empty() ? "" : ",") + out.substr(at + 6, out.find(',', at) - at - 6);
+    return keys;
+}
+
+TEST_F(TableTool, DumpWritesTheRowsAFilterPassesInAnIndexsOrder) {
+    struct Case {
+        std::vector<std::string> options;
+        const char* keys;
+    };
+    const Case cases[] = {
+        {{"--filter", "CONTACT_NAME = 'ANN'"}, "1,3"},
+        {{"--filter", "CONTACT_NAME = 'ann'"}, ""},
+        {{"--filter", "CONTACT_NAME = 'ann'", "--nocase"}, "1,3"},
+        {{"--filter", "CONTACT_NAME = " + tables::quote_filter_text("O'NEIL, \"QUOTED\"\tTAB")},
+         "2"},
+        {{"--filter", "REFNUM = 1.5 AND NOT (SUBMITTED = FALSE)"}, "2"},
+        {{"--index", "YYYYMMDD_TIME_DESCENDING"}, "3,2,1"},
+        {{"--index", "yyyymmdd_time_descending", "--filter", "REFNUM = 1.5"}, "3,2"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"dump", "jsearch2.DB"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        ToolRun dump = tool(args);
+        EXPECT_EQ(dump.status, 0) << dump.err;
+        EXPECT_EQ(dumped_keys(dump.out), c.keys) << c.options[1];
+    }
+    ToolRun csv = tool({"dump", "jsearch2.DB", "--csv", "--filter", "SUBMITTED = FALSE"});
+    EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 2) << csv.out;
+    EXPECT_EQ(csv.out.substr(csv.out.find("\r\n") + 2, 2), "3,");
+}
+
+TEST_F(TableTool, DumpRefusesAFilterOrIndexTheTableRefusesAndWritesNothing) {
+    std::string deep = "REFNUM = 1";
+    for (int i = 0; i < 40; ++i) deep = (i % 2 ? "PK = 9 OR (" : "PK <> 9 AND (") + deep + ")";
+    struct Case {
+        std::vector<std::string> options;
+        const char* error;
+    };
+    const Case cases[] = {
+        {{"--filter", "CONTACT_NAME = 'ANN"}, "Filter expression error at position 16"},
+        {{"--filter", "NOPE = 1"}, "field 'NOPE' not found"},
+        {{"--filter", "DATE > 'soon'"}, "'soon'"},
+        {{"--filter", deep}, "Filter is too complex"},
+        {{"--index", "NO_SUCH"}, "Index does not exist: NO_SUCH"},
+        {{"--csv", "--index", "NO_SUCH"}, "Index does not exist: NO_SUCH"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"dump", "jsearch2.DB"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        ToolRun dump = tool(args);
+        EXPECT_EQ(dump.status, 1) << c.error;
+        EXPECT_EQ(dump.out, "");
+        EXPECT_NE(dump.err.find(c.error), std::string::npos) << dump.err;
+    }
+    // Options of dump alone, and --nocase only with a filter.
+    EXPECT_EQ(tool({"list", "--filter", "PK = 1"}).status, 2);
+    EXPECT_EQ(tool({"check", "--index", "X"}).status, 2);
+    EXPECT_EQ(tool({"dump", "jsearch2.DB", "--nocase"}).status, 2);
+    EXPECT_EQ(tool({"dump", "jsearch2.DB", "--filter"}).status, 2);
+    ToolRun help = tool({"--help"});
+    EXPECT_NE(help.out.find("--filter EXPR"), std::string::npos);
+    EXPECT_NE(help.out.find("--index NAME"), std::string::npos);
 }
 
 TEST_F(TableTool, AFailedLoadLeavesTheNumberingAsItWas) {

@@ -1,7 +1,10 @@
-// The record filter language: a table of expressions and the rows they pass, and malformed texts.
+// The record filter language: a table of expressions and the rows they pass (chains of a thousand
+// terms among them), malformed and too deeply nested texts, and trying a filter before setting it.
 #include "tables/src/filter.h"
 
 #include <sqlite3.h>
+
+#include <optional>
 
 #include "table_test_support.h"
 
@@ -42,13 +45,47 @@ class FilterTest : public TableTest {
     std::unique_ptr<Table> t;
 };
 
+// "A = 'v0' OR A = 'v1' OR ... OR last": n terms that pass nothing, then last.
+std::string chain_of(int n, const std::string& term, const std::string& op,
+                     const std::string& last) {
+    std::string out;
+    for (int i = 0; i < n - 1; ++i) out += term + std::to_string(i) + "' " + op + " ";
+    return out + last;
+}
+
+// A filter whose conditions nest levels deep and that passes exactly the rows inner passes:
+// chains with a term that changes nothing, and with with_not every other level a NOT (an even
+// number of them).
+std::string nested(int levels, const std::string& inner, bool with_not = false) {
+    std::string s = inner;
+    for (int i = 0; i < levels; ++i) {
+        if (with_not && i % 2 == 1)
+            s = "NOT (" + s + ")";
+        else
+            s = ((with_not ? i % 4 : i % 2) == 0 ? "ID <> 99 AND (" : "ID = 99 OR (") + s + ")";
+    }
+    return s;
+}
+
 TEST_F(FilterTest, ExpressionsPassTheRowsTheySay) {
     struct Case {
-        const char* filter;
+        std::string filter;
         bool nocase;
         const char* ids;
     };
     const Case cases[] = {
+        // Long chains, as a user builds by excluding values one by one.
+        {chain_of(1000, "NAME = 'v", "OR", "NAME = 'obrien'"), false, "2"},
+        {chain_of(1000, "NAME = 'v", "or", "NAME = 'OBRIEN'"), true, "2"},
+        {chain_of(1000, "NAME <> 'v", "AND", "AMT > 5"), false, "15"},
+        {"(" + chain_of(1000, "NAME = 'v", "OR", "NAME = 'obrien'") + ") AND (" +
+             chain_of(1000, "NAME <> 'v", "AND", "AMT > 0") + ")",
+         false, "2"},
+        {"NOT (" + chain_of(1000, "NAME = 'v", "OR", "AMT > 5") + ")", false, "234"},
+        {nested(kMaxFilterNesting, "NAME <> 'SENIOR*'"), false, "1235"},
+        {nested(kMaxFilterNesting, "NAME > REASON_NO_SUBMIT", true), false, "1234"},
+        {nested(kMaxFilterNesting - 3, chain_of(1000, "NAME = 'v", "OR", "AMT <= 2.5")), false,
+         "24"},
         {"NAME = 'O''Brien'", false, "1"},
         {"name = 'o''brien'", true, "1"},
         {"NAME = 'senior*'", false, ""},
@@ -95,7 +132,8 @@ TEST_F(FilterTest, ExpressionsPassTheRowsTheySay) {
         {"   ", false, "12345"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ids(c.filter, c.nocase), c.ids) << c.filter << (c.nocase ? " (nocase)" : "");
+        EXPECT_EQ(ids(c.filter, c.nocase), c.ids)
+            << c.filter.substr(0, 200) << (c.nocase ? " (nocase)" : "");
 }
 
 TEST_F(FilterTest, MalformedTextsAreRefusedWithPositionAndToken) {
@@ -129,8 +167,36 @@ TEST_F(FilterTest, MalformedTextsAreRefusedWithPositionAndToken) {
     EXPECT_PAVO_ERROR(t->set_filter(deep + "AMT = 1" + std::string(5000, ')')),
                       ErrorKind::kInvalidInput, "too deeply");
     std::string many = "AMT = 1";
-    for (int i = 0; i < 1000; ++i) many += " OR AMT = 1";
+    for (int i = 0; i < 4000; ++i) many += " OR AMT = 1";
     EXPECT_PAVO_ERROR(t->set_filter(many), ErrorKind::kInvalidInput, "too long");
+    EXPECT_EQ(t->record_count(), 2);
+}
+
+TEST_F(FilterTest, NestingSqliteWouldRefuseIsRefusedWhenTheTextIsSet) {
+    const std::string limit = "at most " + std::to_string(kMaxFilterNesting) + " levels";
+    std::string nots;
+    for (int i = 0; i <= kMaxFilterNesting; ++i) nots += "NOT ";
+    const std::string too_deep[] = {
+        nested(kMaxFilterNesting + 1, "AMT > 5"),
+        nested(kMaxFilterNesting + 1, "AMT > 5", true),
+        nots + "AMT > 5",
+        // A long chain takes more levels than a short one.
+        nested(kMaxFilterNesting - 2, chain_of(1000, "NAME = 'v", "OR", "AMT <= 2.5")),
+    };
+    t->set_filter("AMT > 5");
+    t->set_filtered(true);
+    for (const std::string& text : too_deep) {
+        EXPECT_PAVO_ERROR(t->set_filter(text), ErrorKind::kInvalidInput,
+                          "Filter is too complex: conditions may nest " + limit);
+        EXPECT_EQ(t->filter(), "AMT > 5");
+        EXPECT_EQ(t->record_count(), 2);
+    }
+    // Refused while closed too, so that open never meets it.
+    t->close();
+    EXPECT_PAVO_ERROR(t->set_filter(nested(kMaxFilterNesting + 1, "AMT > 5")),
+                      ErrorKind::kInvalidInput, "too complex");
+    t->open();
+    EXPECT_EQ(t->record_count(), 2);
 }
 
 TEST_F(FilterTest, FiltersThatDoNotFitTheTableAreRefusedWhenAppliedAndTheTableRecovers) {
@@ -150,6 +216,48 @@ TEST_F(FilterTest, FiltersThatDoNotFitTheTableAreRefusedWhenAppliedAndTheTableRe
     t->open();
     t->set_filtered(false);
     EXPECT_EQ(t->record_count(), 5);
+}
+
+TEST_F(FilterTest, CheckingAFilterRefusesWhatApplyingItWouldAndChangesNothing) {
+    struct Case {
+        std::string filter;
+        std::optional<ErrorKind> kind;  // none: accepted
+        const char* message;
+    };
+    const Case cases[] = {
+        {"AMT > 5 AND NAME = 'x*'", std::nullopt, ""},
+        {"", std::nullopt, ""},
+        {chain_of(1000, "NAME <> 'v", "AND", "AMT > 5"), std::nullopt, ""},
+        {"NOPE = 1", ErrorKind::kNotFound, "field 'NOPE' not found"},
+        {"DATE > 'yesterday'", ErrorKind::kConversion, "'yesterday'"},
+        {"OK = 'maybe'", ErrorKind::kConversion, "'maybe'"},
+        {"AMT > ", ErrorKind::kInvalidInput, "position 7"},
+        {nested(kMaxFilterNesting + 1, "AMT > 5"), ErrorKind::kInvalidInput, "too complex"},
+    };
+    t->set_filter("NAME <> ''");
+    t->set_filtered(true);
+    t->last();
+    for (bool open : {true, false}) {
+        if (!open) t->close();
+        for (const auto& c : cases) {
+            if (!c.kind) {
+                EXPECT_NO_THROW(t->check_filter(c.filter)) << c.filter.substr(0, 100);
+            } else {
+                EXPECT_PAVO_ERROR(t->check_filter(c.filter), *c.kind, c.message);
+            }
+            EXPECT_EQ(t->filter(), "NAME <> ''");
+            EXPECT_TRUE(t->filtered());
+            EXPECT_EQ(t->active(), open);
+            if (open) {
+                EXPECT_EQ(t->record_count(), 4);
+                EXPECT_EQ(t->record_number(), 4);
+                EXPECT_EQ(t->state(), DatasetState::kBrowse);
+            }
+        }
+    }
+    // Closed, a missing file is what open would say.
+    auto missing = table("nothere");
+    EXPECT_PAVO_ERROR(missing->check_filter("A = 1"), ErrorKind::kNotFound, "Table does not exist");
 }
 
 TEST_F(FilterTest, PostedRowsJoinOrLeaveTheFilteredView) {

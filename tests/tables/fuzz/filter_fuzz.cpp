@@ -1,5 +1,6 @@
 // Fuzz target of the filter language: any text either is refused with a pavo::Error or compiles to
-// a condition SQLite accepts with exactly the values it binds.
+// a condition SQLite accepts with exactly the values it binds, alone and inside the condition a
+// posted row is checked with.
 #include <sqlite3.h>
 
 #include <cstdlib>
@@ -57,18 +58,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort();
             return 0;
         }
-        sqlite3_stmt* st = nullptr;
-        std::string sql = "SELECT rid FROM data WHERE " + c.sql;
-        if (sqlite3_prepare_v2(database(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
-            std::abort();
-        if (sqlite3_bind_parameter_count(st) != static_cast<int>(c.binds.size())) std::abort();
-        for (std::size_t i = 0; i < c.binds.size(); ++i)
-            bind_value(st, static_cast<int>(i) + 1, c.binds[i]);
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        for (bool wrapped : {false, true}) {
+            std::string sql = wrapped ? "SELECT 1 FROM data WHERE rid = ? AND (" + c.sql + ")"
+                                      : "SELECT rid FROM data WHERE " + c.sql;
+            sqlite3_stmt* st = nullptr;
+            if (sqlite3_prepare_v2(database(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+                std::abort();
+            int first = wrapped ? 2 : 1;
+            if (wrapped) sqlite3_bind_int64(st, 1, 1);
+            if (sqlite3_bind_parameter_count(st) != static_cast<int>(c.binds.size()) + first - 1)
+                std::abort();
+            for (std::size_t i = 0; i < c.binds.size(); ++i)
+                bind_value(st, static_cast<int>(i) + first, c.binds[i]);
+            int rc;
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            }
+            if (rc != SQLITE_DONE) std::abort();
+            sqlite3_finalize(st);
         }
-        if (rc != SQLITE_DONE) std::abort();
-        sqlite3_finalize(st);
     }
     return 0;
 }
