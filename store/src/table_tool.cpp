@@ -31,7 +31,10 @@ struct Target {
 Target resolve_target(const std::string& alias, const std::string& dir) {
     Target t;
     if (!dir.empty()) {
-        t.logical_folder = dir.front() == '/' ? DriveMap::current().to_logical(dir) : dir;
+        // Every form of --dir becomes one logical folder, which every command and the table layer
+        // then read alike (a bare relative name would be taken for an alias there).
+        const DriveMap& map = DriveMap::current();
+        t.logical_folder = map.to_logical(map.argument_to_host(dir));
         t.database = t.logical_folder;
     } else {
         t.database = alias;
@@ -471,7 +474,10 @@ void usage(std::ostream& err) {
     err << "usage: pavoden2-table [--alias NAME | --dir PATH] list\n"
            "       pavoden2-table [--alias NAME | --dir PATH] dump TABLE [--csv]\n"
            "       pavoden2-table [--alias NAME | --dir PATH] load TABLE FILE\n"
-           "       pavoden2-table [--alias NAME | --dir PATH] check\n";
+           "       pavoden2-table [--alias NAME | --dir PATH] check\n"
+           "The set is the alias PAVODEN2 unless --alias or --dir names another.\n"
+           "example: pavoden2-table --dir ../backup/db check\n"
+        << DriveMap::argument_rule_help();
 }
 
 }  // namespace
