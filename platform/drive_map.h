@@ -59,8 +59,8 @@ class DriveMap {
     //  - with a drive letter ("c:\mydata", "z:\srv"): through the drive table, as in to_host();
     //  - beginning with '/': a host path as written ("." and ".." folded lexically);
     //  - anything else: relative to cwd (the process's current folder when empty), and ".." climbs
-    //    out of it as in a shell, up to the host root. '\' separates like '/', and components
-    //    below cwd that exist are matched case-insensitively as to_host() matches them.
+    //    out of it as in a shell, up to the host root. '\' separates like '/', and the components
+    //    the argument adds that exist are matched case-insensitively as to_host() matches them.
     // Names stored inside an archive never go through this; the engines keep them under their
     // extraction folder. Throws kInvalidInput on an unmapped drive letter.
     fs::path argument_to_host(std::string_view text, const fs::path& cwd = {}) const;

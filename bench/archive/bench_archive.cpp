@@ -540,15 +540,18 @@ int main(int argc, char** argv) {
 #ifdef PAVO_ARCVANE_UNPACK
     {
         fs::path d;
+        double best = 1e30, cpu = 0;
         double t = seconds(
             [&] {
                 d = fresh("ours");
                 ChildRun r = run_child(
                     {PAVO_ARCVANE_UNPACK, "-qq", "-o", source.string(), "-d", d.string()});
                 if (r.status != 0) std::fprintf(stderr, "unpack failed: %d\n", r.status);
+                // The launcher's child is not ours to count: its CPU time comes back with it.
+                if (r.wall < best) best = r.wall, cpu = r.user + r.sys;
             },
             repeat);
-        unpack.push_back({"unpack-ours", t, tree_bytes(d), true});
+        unpack.push_back({"unpack-ours", t, tree_bytes(d), true, cpu});
     }
 #endif
     if (have("bsdtar")) {
