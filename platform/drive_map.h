@@ -54,6 +54,20 @@ class DriveMap {
     // drive.
     fs::path to_host(std::string_view logical, const fs::path& base = {}) const;
 
+    // Host path of a path named on a command line or typed by the user; the one rule of every
+    // command-line tool and of both archive engines:
+    //  - with a drive letter ("c:\mydata", "z:\srv"): through the drive table, as in to_host();
+    //  - beginning with '/': a host path as written ("." and ".." folded lexically);
+    //  - anything else: relative to cwd (the process's current folder when empty), and ".." climbs
+    //    out of it as in a shell, up to the host root. '\' separates like '/', and the components
+    //    the argument adds that exist are matched case-insensitively as to_host() matches them.
+    // Names stored inside an archive never go through this; the engines keep them under their
+    // extraction folder. Throws kInvalidInput on an unmapped drive letter.
+    fs::path argument_to_host(std::string_view text, const fs::path& cwd = {}) const;
+
+    // The rule above as the tools' --help prints it (lines of at most 100 columns, ending in '\n').
+    static const char* argument_rule_help();
+
     // Logical form of a host path: inside a drive folder -> that drive, else z:\... .
     // A relative host path is made absolute against the current folder first.
     std::string to_logical(const fs::path& host) const;

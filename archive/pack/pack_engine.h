@@ -3,8 +3,9 @@
 // pack_main takes an argument list in the manner of a command line (argv[0] is ignored) and returns
 // one of the results below; it never throws. It runs in the process's current folder: stored names
 // are paths relative to it with "/" separators, and the temporary archive "ziXXXXXX" is made there
-// (or in the "-b" folder). Path arguments may be logical ("c:\mydata\...", mapped through the drive
-// map) or relative; on this platform a text starting with "/" is a host path.
+// (or in the "-b" folder). Path arguments follow DriveMap::argument_to_host(): logical
+// ("c:\mydata\...") through the drive map, "/..." as a host path, anything else relative to the
+// current folder, ".." climbing out of it.
 //
 // Options: -d delete matching members; -r recurse; -0..-9 level (0 stores); -q quiet; -t mmddyyyy,
 // -tt mmddyyyy (modified on or after / before; one of each); -S include hidden and system files;

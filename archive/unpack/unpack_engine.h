@@ -16,7 +16,8 @@
 //   -f / -u        freshen (only files already there and older) / update (those, and new ones)
 // then the archive name and the masks of the members to process (all when none). Arguments may be
 // wrapped in double quotes; a quoted argument is never taken for an option. Paths (the archive,
-// -d) go through the drive map, so c:\... names and names relative to the current folder work.
+// -d) follow DriveMap::argument_to_host(): c:\... through the drive map, /... as a host path, and
+// anything else relative to the current folder (".." climbing out of it).
 //
 // Every member name is kept under the extraction folder: a name that is absolute, starts with a
 // drive letter, or climbs out with ".." is skipped with a warning, and no symbolic link on the way

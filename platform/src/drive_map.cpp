@@ -1,6 +1,7 @@
 // Mapping between logical drive-letter paths and host paths, with case-insensitive lookup.
 #include "platform/drive_map.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
@@ -146,6 +147,37 @@ fs::path DriveMap::to_host(std::string_view logical, const fs::path& base) const
     std::vector<std::string> comps;
     fold_into(comps, split_components(logical));
     return resolve_under(root, comps);
+}
+
+fs::path DriveMap::argument_to_host(std::string_view text, const fs::path& cwd) const {
+    if (has_drive(text)) return to_host(text);
+    if (!text.empty() && text.front() == '/') return fs::path(text).lexically_normal();
+    const fs::path base = cwd.empty() ? fs::current_path() : fs::absolute(cwd);
+    std::vector<std::string> comps;
+    for (const auto& c : base.lexically_normal().relative_path())
+        if (!c.empty()) comps.push_back(c.string());
+    // The part of the current folder that ".." leaves standing is spelled as the host has it; only
+    // what the argument adds below it is looked up case-insensitively.
+    std::size_t kept = comps.size();
+    for (auto& part : split_components(text)) {
+        if (part == ".") continue;
+        if (part == "..") {
+            if (!comps.empty()) comps.pop_back();
+            kept = std::min(kept, comps.size());
+            continue;
+        }
+        comps.push_back(std::move(part));
+    }
+    fs::path root = base.root_path();
+    for (std::size_t i = 0; i < kept; ++i) root /= comps[i];
+    return resolve_under(root, std::vector<std::string>(comps.begin() + kept, comps.end()));
+}
+
+const char* DriveMap::argument_rule_help() {
+    return "paths: c:\\... and other drive letters map through the drive table\n"
+           "  (c: is $PAVODEN2_HOME/drive_c, z: is the host's /); a path beginning with /\n"
+           "  is a host path; any other path is relative to the current folder, and .. climbs\n"
+           "  as in a shell. Names inside an archive never reach outside the extraction folder.\n";
 }
 
 std::string DriveMap::to_logical(const fs::path& host) const {

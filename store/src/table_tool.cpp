@@ -31,7 +31,10 @@ struct Target {
 Target resolve_target(const std::string& alias, const std::string& dir) {
     Target t;
     if (!dir.empty()) {
-        t.logical_folder = dir.front() == '/' ? DriveMap::current().to_logical(dir) : dir;
+        // Every form of --dir becomes one logical folder, which every command and the table layer
+        // then read alike (a bare relative name would be taken for an alias there).
+        const DriveMap& map = DriveMap::current();
+        t.logical_folder = map.to_logical(map.argument_to_host(dir));
         t.database = t.logical_folder;
     } else {
         t.database = alias;
@@ -478,7 +481,10 @@ void usage(std::ostream& err) {
            "       pavoden2-table [--alias NAME | --dir PATH] check\n"
            "dump --filter writes only the rows EXPR passes, in the filter language of the\n"
            "program's filter windows (texts compared case-sensitively; --nocase ignores case).\n"
-           "dump --index writes the rows in the order of the named index.\n";
+           "dump --index writes the rows in the order of the named index.\n"
+           "The set is the alias PAVODEN2 unless --alias or --dir names another.\n"
+           "example: pavoden2-table --dir ../backup/db check\n"
+        << DriveMap::argument_rule_help();
 }
 
 }  // namespace

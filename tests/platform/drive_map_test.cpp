@@ -75,6 +75,40 @@ TEST_F(DriveMapTest, RelativePathsResolveAgainstTheBaseFolder) {
     EXPECT_EQ(map().to_host(R"(..\..\x)", home.path() / "base"), home.path() / "base" / "x");
 }
 
+// Command-line arguments: drive letters through the table, '/' as a host path, relative paths from
+// the current folder with ".." climbing out of it as a shell does.
+TEST_F(DriveMapTest, CommandLineArgumentsFollowOneRule) {
+    const fs::path cwd = home.path() / "t" / "Work";
+    fs::create_directories(cwd);
+    fs::create_directories(home.path() / "out" / "Deep");
+    fs::create_directories(home.drive_c() / "mydata");
+    struct Case {
+        std::string argument;
+        fs::path host;
+    };
+    const Case cases[] = {
+        {"x.zip", cwd / "x.zip"},
+        {"./x.zip", cwd / "x.zip"},
+        {"../../out/deep/x.zip", home.path() / "out" / "Deep" / "x.zip"},
+        {R"(..\..\OUT\deep)", home.path() / "out" / "Deep"},
+        {"../x.zip", home.path() / "t" / "x.zip"},
+        {"/srv/../srv/./a.zip", "/srv/a.zip"},
+        {"/Srv/A.zip", "/Srv/A.zip"},  // host paths are taken as written
+        {R"(C:\MYDATA\a.zip)", home.drive_c() / "mydata" / "a.zip"},
+        {R"(c:\..\..\a.zip)", home.drive_c() / "a.zip"},  // a drive still has its root
+        {R"(z:\srv\a.zip)", "/srv/a.zip"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(map().argument_to_host(c.argument, cwd), c.host) << c.argument;
+
+    // ".." stops at the host root.
+    std::string climb;
+    const fs::path below_root = cwd.relative_path();
+    for (auto it = below_root.begin(); it != below_root.end(); ++it) climb += "../";
+    EXPECT_EQ(map().argument_to_host(climb + "../../etc", cwd), fs::path("/etc"));
+    EXPECT_THROW(map().argument_to_host(R"(q:\x)", cwd), Error);
+}
+
 TEST_F(DriveMapTest, HostAndLogicalFormsRoundTrip) {
     fs::create_directories(home.drive_c() / "mydata" / "KV-DB");
     fs::create_directories(home.path() / "drive_e" / "backup");

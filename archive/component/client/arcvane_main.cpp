@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/component/arcvane.h"
@@ -28,12 +29,13 @@ using com::Variant;
 constexpr int kUsageError = 2;
 constexpr int kNoControl = 3;
 
-void usage() {
-    std::cerr
-        << "usage: arcvane Add|Extract|List|Delete [Property=value ...]\n"
+void usage(std::ostream& out = std::cerr) {
+    out << "usage: arcvane Add|Extract|List|Delete [Property=value ...]\n"
            "properties: ZipFileName, SourceDirectory, FilesToProcess, FilesToExclude,\n"
            "  CompressionLevel, RecurseSubDirectories, Overwrite, Password, ExtractDirectory,\n"
-           "  UseSpecialWildcards, AllowErrorReporting (booleans: true or false)\n";
+           "  UseSpecialWildcards, AllowErrorReporting (booleans: true or false)\n"
+           "example: arcvane List ZipFileName=../t/tables.zip\n"
+        << DriveMap::argument_rule_help();
 }
 
 bool iequals(std::string_view a, std::string_view b) {
@@ -154,13 +156,15 @@ bool is_path_property(com::DISPID id) {
            id == arcvane::DISPID_ExtractDirectory;
 }
 
-// Host paths (absolute or relative to the current folder) become logical ones; logical paths pass.
+// Host paths (absolute or relative to the current folder) become logical ones; logical paths pass
+// to the control as they are, which maps them (and reports an unmapped drive) itself.
 std::string logical_path(const std::string& value) {
     if (value.empty()) return value;
     bool has_drive =
         value.size() >= 2 && value[1] == ':' && std::isalpha(static_cast<unsigned char>(value[0]));
     if (has_drive) return value;
-    std::string logical = DriveMap::current().to_logical(std::filesystem::absolute(value));
+    std::string logical =
+        DriveMap::current().to_logical(DriveMap::current().argument_to_host(value));
     // A trailing separator says "folder" to the control; keep it.
     if ((value.back() == '/' || value.back() == '\\') && logical.back() != '\\') logical += "\\";
     return logical;
@@ -172,6 +176,10 @@ int main(int argc, char** argv) {
     if (argc < 2) {
         usage();
         return kUsageError;
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "--help") {
+        usage(std::cout);
+        return 0;
     }
     const std::string method = argv[1];
     com::DISPID method_id = 0;

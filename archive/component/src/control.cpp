@@ -34,18 +34,17 @@ VARIANT_BOOL to_vb(bool b) {
 }
 
 // Host path of a path text as a user or host program writes it: logical (c:\...), a host absolute
-// path, or relative to the current folder.
+// path, or relative to the current folder; the rule the engines apply to the same text.
 std::optional<std::filesystem::path> host_path(const std::string& text) {
-    if (!text.empty() && text[0] == '/') return std::filesystem::path(text);
     try {
-        return DriveMap::current().to_host(text);
+        return DriveMap::current().argument_to_host(text);
     } catch (const Error&) {
         return std::nullopt;
     }
 }
 
-// The engines map their path arguments through the drive map, which reads a bare "/x" as relative;
-// host paths are handed over in their logical (z:\) form.
+// Host paths are handed to the engines in their logical (z:\) form, the form the engines' command
+// lines have always carried.
 std::string engine_path(const std::string& text) {
     if (text.empty() || text[0] != '/') return text;
     return DriveMap::current().to_logical(text);

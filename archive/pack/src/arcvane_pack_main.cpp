@@ -7,8 +7,22 @@
 #include <vector>
 
 #include "archive/pack/pack_engine.h"
+#include "platform/drive_map.h"
 
 namespace {
+
+void print_help() {
+    std::fputs(
+        "usage: arcvane-pack [options] ARCHIVE [FILE|MASK ...]\n"
+        "  -r recurse into folders; -0..-9 level (0 stores, 6 by default); -q quiet; -d delete\n"
+        "  matching members; -f freshen, -u update, -m move; -j junk folder names; -D no folder\n"
+        "  entries; -S hidden files too; -P PASSWORD; -t/-tt MMDDYYYY on or after / before;\n"
+        "  -i MASK... / -x MASK... include / exclude; -Gw <...> classes in masks; -b FOLDER for\n"
+        "  the temporary archive. Stored names are relative to the current folder.\n"
+        "example: cd ~/records/db && arcvane-pack -r ../tables.zip '*'\n",
+        stdout);
+    std::fputs(pavo::DriveMap::argument_rule_help(), stdout);
+}
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
@@ -19,6 +33,10 @@ void on_signal(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        print_help();
+        return 0;
+    }
     bool quiet = false;
     for (int i = 1; i < argc; ++i) {
         // Only a flag group can ask for quiet; a file or mask named "-q..." cannot appear here.

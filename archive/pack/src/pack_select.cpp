@@ -235,8 +235,7 @@ bool passes_masks(const PackOptions& opts, const std::string& stored_name) {
 }
 
 fs::path map_path_argument(const std::string& text, const fs::path& cwd) {
-    if (!text.empty() && text[0] == '/') return fs::path(text).lexically_normal();
-    return DriveMap::current().to_host(text, cwd);
+    return DriveMap::current().argument_to_host(text, cwd);
 }
 
 Selection select_sources(const PackOptions& opts, const fs::path& cwd, const fs::path& skip) {

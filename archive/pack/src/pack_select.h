@@ -34,7 +34,7 @@ bool passes_masks(const PackOptions& opts, const std::string& stored_name);
 // Whether any component of a stored name begins with a dot.
 bool is_hidden_name(const std::string& stored_name);
 
-// Maps a path argument: logical (drive letter) or relative through the drive map; "/..." as is.
+// Host path of a path argument, by the rule of every command line (DriveMap::argument_to_host).
 std::filesystem::path map_path_argument(const std::string& text, const std::filesystem::path& cwd);
 
 }  // namespace pavo::zip::detail

@@ -1,8 +1,7 @@
 // The unpacking engine: argument parsing, member selection, safe paths, decoding and writing.
 #include "archive/unpack/unpack_engine.h"
 
-#include <libdeflate.h>
-#include <zlib.h>
+#include <isa-l/igzip_lib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -32,10 +31,11 @@ namespace {
 
 std::atomic<bool> g_running{false};
 
+// Decoding runs through two buffers of this size, made once per run and reused by every member:
+// big enough that the read and write calls cost little, small enough that what the decoder has
+// just written is still in the cache when the CRC pass and the copy into the file read it. Memory
+// does not grow with the size of a member.
 constexpr std::size_t kChunk = 256 * 1024;
-// Members up to this size are decoded in one piece (libdeflate's whole-buffer decoder is the
-// fastest here); larger ones are streamed so memory stays bounded.
-constexpr std::uint64_t kWholeBufferLimit = 64u << 20;
 constexpr std::size_t kMaxComponents = 128;
 constexpr std::size_t kMaxNameBytes = 1024;
 // The version of the application note whose features the reader handles (4.5: ZIP64 fields).
@@ -246,122 +246,16 @@ bool safe_components(const std::string& name, std::vector<std::string>& comps, b
     return true;
 }
 
-// Members that are decoded in one piece: unencrypted, stored or deflated, small enough to hold, and
-// not claiming a size no deflate stream can reach (about 1032 times its compressed size).
-bool fits_whole(const CentralEntry& e) {
-    if (e.encrypted() || e.is_directory()) return false;
-    if (e.compressed_size > kWholeBufferLimit || e.uncompressed_size > kWholeBufferLimit)
-        return false;
-    if (e.method == kMethodStored) return true;
-    return e.method == kMethodDeflated &&
-           e.uncompressed_size <= static_cast<std::uint64_t>(e.compressed_size) * 1040 + 1024;
-}
-
-// A byte buffer that is not zero-filled on allocation: every byte is written before it is read.
-struct Buffer {
-    std::unique_ptr<std::uint8_t[]> bytes;
-    std::size_t size = 0, capacity = 0;
-    std::uint8_t* data() { return bytes.get(); }
-};
-
-// Buffers of finished members are handed to later ones: fresh memory for every member costs a page
-// fault (and a page the kernel must clear) per 4 KiB written.
-class BufferPool {
-  public:
-    Buffer get(std::size_t n) {
-        Buffer b;
-        {
-            auto best = free_.end();
-            for (auto it = free_.begin(); it != free_.end(); ++it)
-                if (it->capacity >= n && (best == free_.end() || it->capacity < best->capacity))
-                    best = it;
-            if (best != free_.end()) {
-                b = std::move(*best);
-                free_.erase(best);
-            }
-        }
-        if (b.capacity < n) {
-            b.bytes.reset(new std::uint8_t[std::max<std::size_t>(n, 1)]);
-            b.capacity = n;
-        }
-        b.size = n;
-        return b;
+// Buffers and decoder state shared by all members of a run, made on first use.
+struct DecodeBuffers {
+    std::unique_ptr<std::uint8_t[]> in, out;
+    std::unique_ptr<inflate_state> inflater;
+    void ensure() {
+        if (!in) in.reset(new std::uint8_t[kChunk]);
+        if (!out) out.reset(new std::uint8_t[kChunk]);
+        if (!inflater) inflater = std::make_unique<inflate_state>();
     }
-    void put(Buffer&& b) {
-        if (!b.bytes) return;
-        free_.push_back(std::move(b));
-        // Keep the largest few, up to a bound; the rest go back to the system.
-        std::sort(free_.begin(), free_.end(),
-                  [](const Buffer& x, const Buffer& y) { return x.capacity > y.capacity; });
-        std::size_t kept = 0, bytes = 0;
-        while (kept < free_.size() && kept < 4 && bytes + free_[kept].capacity <= (160u << 20))
-            bytes += free_[kept++].capacity;
-        free_.resize(kept);
-    }
-
-  private:
-    std::vector<Buffer> free_;
 };
-
-struct WholeDecode {
-    int code = 0;  // 0, or the result code of the failure
-    std::string why;
-    Buffer data;
-};
-
-// Decodes a member that fits_whole() in one piece, checking it against its declared size.
-WholeDecode decode_whole(File& file, const ArchiveDirectory& dir, const CentralEntry& e,
-                         BufferPool& pool) {
-    WholeDecode w;
-    auto failed = [&w, &pool](int code, std::string why) {
-        w.code = code;
-        w.why = std::move(why);
-        pool.put(std::move(w.data));
-        w.data = Buffer{};
-        return std::move(w);
-    };
-    try {
-        std::uint64_t offset = 0;
-        ReadStatus rs = locate_member_data(file, dir, e, offset);
-        if (rs == ReadStatus::kTruncated)
-            return failed(51, "data runs past the end of the archive");
-        if (rs != ReadStatus::kOk) return failed(2, "bad local header");
-        const std::size_t csize = e.compressed_size, usize = e.uncompressed_size;
-        if (e.method == kMethodStored) {
-            if (csize != usize)
-                return failed(2, "stored sizes disagree (" + std::to_string(csize) + " vs " +
-                                     std::to_string(usize) + ")");
-            w.data = pool.get(usize);
-            if (file.read_at(w.data.data(), usize, offset) != usize)
-                return failed(51, "member data cut short");
-        } else {
-            Buffer comp = pool.get(csize);
-            struct Return {
-                BufferPool& pool;
-                Buffer& b;
-                ~Return() { pool.put(std::move(b)); }
-            } give_back{pool, comp};
-            if (file.read_at(comp.data(), csize, offset) != csize)
-                return failed(51, "member data cut short");
-            w.data = pool.get(usize);
-            std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> d(
-                libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
-            if (!d) throw std::bad_alloc();
-            std::size_t in_used = 0, out_len = 0;
-            libdeflate_result r = libdeflate_deflate_decompress_ex(
-                d.get(), comp.data(), csize, w.data.data(), usize, &in_used, &out_len);
-            if (r == LIBDEFLATE_INSUFFICIENT_SPACE)
-                return failed(2, "data inflates past its declared size");
-            if (r != LIBDEFLATE_SUCCESS) return failed(2, "invalid compressed data");
-            if (out_len != usize) return failed(2, "data shorter than its declared size");
-        }
-    } catch (const std::bad_alloc&) {
-        return failed(6, "out of memory");
-    } catch (const std::exception& ex) {
-        return failed(2, ex.what());
-    }
-    return w;
-}
 
 class Run {
   public:
@@ -397,7 +291,7 @@ class Run {
     const UnpackCallbacks& cb_;
     std::unique_ptr<File> archive_;
     ArchiveDirectory dir_;
-    BufferPool pool_;
+    DecodeBuffers buffers_;
     fs::path root_;
     std::uint64_t total_ = 0, done_total_ = 0;
     bool aborted_ = false;
@@ -610,64 +504,56 @@ MemberResult Run::decode(const CentralEntry& e, std::uint64_t data_offset,
     };
     auto stopped_result = [&]() -> MemberResult { return {Outcome::kStop, 80}; };
 
-    if (!cipher && fits_whole(e)) {
-        WholeDecode w = decode_whole(*archive_, dir_, e, pool_);
-        if (w.code) return fail(w.code, w.why);
-        bool emitted = emit(w.data.data(), w.data.size);
-        pool_.put(std::move(w.data));
-        if (!emitted) return stopped_result();
-    } else if (e.method == kMethodStored) {
-        std::vector<std::uint8_t> buf;
+    buffers_.ensure();
+    std::uint8_t* const inbuf = buffers_.in.get();
+    std::uint8_t* const outbuf = buffers_.out.get();
+    if (e.method == kMethodStored) {
         if (csize != usize)
             return fail(2, "stored sizes disagree (" + std::to_string(csize) + " vs " +
                                std::to_string(usize) + ")");
-        buf.resize(static_cast<std::size_t>(std::min<std::uint64_t>(csize, kChunk * 4)));
         while (in.left() > 0) {
-            std::size_t n = in.read(buf.data(), buf.size());
+            std::size_t n = in.read(outbuf, kChunk);
             if (n == 0) return fail(51, "member data cut short");
-            if (!emit(buf.data(), n)) return stopped_result();
+            if (!emit(outbuf, n)) return stopped_result();
         }
     } else if (e.method == kMethodDeflated) {
-        std::vector<std::uint8_t> buf;
-        {
-            z_stream zs{};
-            if (inflateInit2(&zs, -15) != Z_OK) throw std::bad_alloc();
-            struct End {
-                z_stream& zs;
-                ~End() { inflateEnd(&zs); }
-            } end{zs};
-            std::vector<std::uint8_t> inbuf(kChunk);
-            buf.resize(kChunk * 4);
-            int zr = Z_OK;
-            std::optional<DecodeFailure> failure;
-            while (zr != Z_STREAM_END && !failure && !stopped) {
-                if (zs.avail_in == 0) {
-                    std::size_t n = in.read(inbuf.data(), inbuf.size());
-                    if (n == 0) {
-                        failure = DecodeFailure{2, "compressed data ends early"};
-                        break;
-                    }
-                    zs.next_in = inbuf.data();
-                    zs.avail_in = static_cast<uInt>(n);
-                }
-                zs.next_out = buf.data();
-                zs.avail_out = static_cast<uInt>(buf.size());
-                zr = inflate(&zs, Z_NO_FLUSH);
-                if (zr != Z_OK && zr != Z_STREAM_END && zr != Z_BUF_ERROR) {
-                    failure = DecodeFailure{2, "invalid compressed data"};
-                    break;
-                }
-                std::size_t have = buf.size() - zs.avail_out;
-                if (produced + have > usize) {
-                    failure = DecodeFailure{2, "data inflates past its declared size"};
-                    break;
-                }
-                if (have && !emit(buf.data(), have)) break;
+        // A raw deflate stream, decoded piece by piece: ISA-L keeps its window inside its own
+        // state, so the output buffer is handed over afresh for every piece.
+        inflate_state& zs = *buffers_.inflater;
+        isal_inflate_init(&zs);
+        zs.crc_flag = ISAL_DEFLATE;
+        std::optional<DecodeFailure> failure;
+        while (zs.block_state != ISAL_BLOCK_FINISH) {
+            if (zs.avail_in == 0 && in.left() > 0) {
+                std::size_t n = in.read(inbuf, kChunk);
+                zs.next_in = inbuf;
+                zs.avail_in = static_cast<std::uint32_t>(n);
             }
-            if (stopped) return stopped_result();
-            if (failure) return fail(failure->code, failure->why);
-            if (produced != usize) return fail(2, "data shorter than its declared size");
+            const std::uint32_t in_before = zs.avail_in;
+            zs.next_out = outbuf;
+            zs.avail_out = static_cast<std::uint32_t>(kChunk);
+            int zr = isal_inflate(&zs);
+            if (zr != ISAL_DECOMP_OK && zr != ISAL_END_INPUT && zr != ISAL_OUT_OVERFLOW) {
+                failure = DecodeFailure{2, "invalid compressed data"};
+                break;
+            }
+            std::size_t have = kChunk - zs.avail_out;
+            if (produced + have > usize) {
+                failure = DecodeFailure{2, "data inflates past its declared size"};
+                break;
+            }
+            if (have && !emit(outbuf, have)) break;
+            // No output and no input taken: the stream wants bytes the member does not have.
+            if (have == 0 && zs.avail_in == in_before && zs.block_state != ISAL_BLOCK_FINISH) {
+                failure = in.left() == 0 && zs.avail_in == 0
+                              ? DecodeFailure{2, "compressed data ends early"}
+                              : DecodeFailure{2, "invalid compressed data"};
+                break;
+            }
         }
+        if (stopped) return stopped_result();
+        if (failure) return fail(failure->code, failure->why);
+        if (produced != usize) return fail(2, "data shorter than its declared size");
     } else if (e.method == kMethodImploded) {
         ExplodeStatus st = explode(
             e.flags, usize, [&](std::uint8_t* b, std::size_t cap) { return in.read(b, cap); },
@@ -852,10 +738,10 @@ int Run::execute() {
     fs::path cwd = fs::current_path();
     fs::path archive_path;
     try {
-        archive_path = map.to_host(*o_.archive, cwd);
+        archive_path = map.argument_to_host(*o_.archive, cwd);
         if (fsys.stat(archive_path).type == EntryType::kMissing &&
             fs::path(*o_.archive).extension().empty())
-            archive_path = map.to_host(*o_.archive + ".zip", cwd);
+            archive_path = map.argument_to_host(*o_.archive + ".zip", cwd);
     } catch (const Error& err) {
         say(1, std::string("error: ") + err.what());
         return 9;
@@ -908,7 +794,7 @@ int Run::execute() {
     root_ = cwd;
     if (o_.folder && !o_.test) {
         try {
-            root_ = map.to_host(*o_.folder, cwd);
+            root_ = map.argument_to_host(*o_.folder, cwd);
         } catch (const Error& err) {
             say(1, std::string("checkdir:  cannot create extraction directory: ") + *o_.folder);
             return 10;

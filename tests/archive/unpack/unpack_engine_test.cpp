@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -354,6 +355,60 @@ TEST_F(Unpack, ResultCodesForWhatCanGoWrong) {
         std::sort(expected.begin(), expected.end());
         expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
         EXPECT_EQ(written, expected) << c.what;
+    }
+}
+
+// Members many times the size of the decoding buffers: deflated (compressible and not), stored, and
+// one after another so that each starts from a clean decoder; then damage deep inside one.
+TEST_F(Unpack, MembersLargerThanTheDecodeBuffersStreamIntact) {
+    std::mt19937 rng(11);
+    auto bytes = [&rng](std::size_t n, unsigned alphabet) {
+        std::string s(n, '\0');
+        for (char& c : s) c = static_cast<char>('a' + rng() % alphabet);
+        return s;
+    };
+    const std::string table = bytes(3u << 20, 12), noise = bytes(700000, 256),
+                      stored = bytes(600000, 26), table2 = bytes(2u << 20, 4);
+    const std::vector<BuildMember> members = {
+        {.name = "jsearch2.db", .data = table},
+        {.name = "noise.bin", .data = noise},
+        {.name = "stored.bin", .data = stored, .method = 0},
+        {.name = "tiny", .data = "x"},
+        {.name = "sub/again.db", .data = table2},
+    };
+    const std::string zip = build_zip(members);
+    write_archive(zip);
+    RunResult r = run({"-o", "a.zip", "-d", "o"});
+    ASSERT_EQ(r.code, 0);
+    for (const auto& m : members) EXPECT_EQ(slurp(work_ / "o" / m.name), m.data) << m.name;
+
+    struct Damage {
+        const char* what;
+        std::string archive;
+        const char* message;
+    };
+    std::string flipped = zip;
+    const std::size_t middle = 1u << 20;  // well inside the first member's compressed data
+    for (std::size_t i = 0; i < 64; ++i)
+        flipped[middle + i] = static_cast<char>(~flipped[middle + i]);
+    std::vector<BuildMember> cut = members;
+    cut[0].csize_override = static_cast<std::uint32_t>(testing::deflate_raw(table).size() / 2);
+    const Damage damages[] = {
+        {"bytes flipped mid-stream", flipped, "jsearch2.db"},
+        {"compressed size cut in half", build_zip(cut), "compressed data ends early"},
+    };
+    for (const auto& d : damages) {
+        write_archive(d.archive);
+        stdfs::remove_all(work_ / "o");
+        RunResult bad = run({"-o", "a.zip", "-d", "o"});
+        EXPECT_EQ(bad.code, 2) << d.what;
+        EXPECT_TRUE(bad.said(d.message)) << d.what;
+        // The damaged member is not written, not even in part; the others are.
+        EXPECT_FALSE(stdfs::exists(work_ / "o" / "jsearch2.db")) << d.what;
+        EXPECT_EQ(slurp(work_ / "o" / "sub" / "again.db"), table2) << d.what;
+        EXPECT_EQ(tree(work_ / "o"), (std::vector<std::string>{"noise.bin", "stored.bin", "sub/",
+                                                               "sub/again.db", "tiny"}))
+            << d.what;
     }
 }
 
