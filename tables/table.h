@@ -11,8 +11,12 @@
 // once. Inside a CommandScope writes are grouped: they commit when the outermost scope ends, at
 // every CommandScope::commit(), and at the first write after a transaction has been open for
 // half a second, so a long scan is fast and a crash loses at most the last half second of it.
-// The window kit opens one CommandScope around each user command; without it a scan of tens of
-// thousands of posts pays one synchronous commit per post.
+// Code that runs a user command should open one CommandScope around it and commit it explicitly
+// (see CommandScope); without one a scan of tens of thousands of posts pays one synchronous commit
+// per post. A Transaction takes its files out of that grouping until it ends.
+//
+// A commit SQLite refuses is never taken for done: its rows are rolled back, and every open Table
+// on the file drops its cached rows and re-reads, so what the user sees is what the file holds.
 //
 // Several Table objects may be open on one table in a process; they share one connection, so each
 // sees the others' posts when it re-reads (refresh(), or close and open). Rows are read lazily in
@@ -77,6 +81,7 @@ struct Bookmark {
 
 class Table;
 struct TableImpl;
+class Connection;
 
 // A field of an open table, read from the current row (or the edit buffer while editing). A Field
 // is a light handle: valid while its Table lives (kNotFound when the Table was reopened on a table
@@ -213,6 +218,11 @@ class Table {
     void post();
     void cancel();
     void delete_record();  // the next row (or the new last) becomes current
+    // True while editing when a field of the buffer differs from the row as read, and while
+    // inserting once a field has been set. Leaving a row (navigation, searches, order and filter
+    // changes) drops a new row nobody touched and posts any other pending edit (with post()'s
+    // errors); post() itself writes even an untouched new row.
+    bool modified() const;
 
     // --- Searching.
     Bookmark bookmark() const;
@@ -245,19 +255,67 @@ class Table {
 
   private:
     friend class Field;
+    friend class Transaction;
     std::unique_ptr<TableImpl> impl_;
 };
 
 // Groups the writes of one user command (see the durability note at the top). Nested scopes join
-// the outermost one. Destruction commits what was posted, even when the command failed half way.
+// the outermost one. The end of the outermost scope commits what was posted, even when the
+// command failed half way; as a destructor cannot throw, a refusal there is only kept for
+// failed_commit(). So the code that runs a command calls commit() at its end (after a failure
+// too), and shows what it throws.
+// Files under an open Transaction are left alone by every commit point of a scope: their writes,
+// whichever command makes them, wait for the transaction's own end.
 class CommandScope {
   public:
     CommandScope();
     ~CommandScope();
     CommandScope(const CommandScope&) = delete;
     CommandScope& operator=(const CommandScope&) = delete;
-    // Commits every table written so far (a commit point); throws kIO when SQLite refuses.
+    // Commits every file written so far outside a Transaction (a commit point). When SQLite
+    // refuses, that file's writes are rolled back, its open Tables re-read, the other files are
+    // still committed, and the first refusal is thrown: kIO (kLocked for a busy file) naming the
+    // table file as the user knows it and SQLite's reason. It also throws a refusal kept since the
+    // outermost scope began (the last Table on a file closed with writes pending).
     void commit();
+    // The text of a commit that failed where it could not be thrown (the outermost scope's end,
+    // the last close of a file); empty when none. Cleared when an outermost scope begins.
+    static std::string failed_commit();
+};
+
+// Rolls back unless committed. Over the files of the given open tables; may nest inside a
+// CommandScope and inside another Transaction.
+//
+// Beginning commits the scope's pending writes on those files (a commit point) and then holds
+// each file for writing, so other processes wait until it ends. While it is open, every write to
+// those files belongs to it, whichever Table or command makes it (a command run from a modal
+// window meanwhile included): no commit point of a CommandScope commits them, and its rollback
+// undoes them. A Transaction is committed or rolled back only by itself; one begun inside another
+// on the same file must end first (the outer commit() refuses with kInvalidInput until then; the
+// outer rollback takes it along). A process that dies inside it leaves the files as they were
+// before it began: SQLite rolls them back when they are next opened.
+//
+// Several files commit one after another. When a later file refuses, the files before it keep
+// their rows and the message names them; the refusing file and those after it are rolled back.
+class Transaction {
+  public:
+    // kInvalidInput for no table or a closed one; the errors of a busy file (kLocked) or of the
+    // scope's commit. Nothing is held when it throws.
+    explicit Transaction(std::vector<Table*> tables);
+    ~Transaction();  // rolls back unless committed; never throws
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    // Throws pavo::Error naming the table and SQLite's reason; rolled back then. kInvalidInput
+    // when it is no longer open or one begun inside it is still open (nothing changes then).
+    void commit();
+    // Every Table of those files re-reads; no posted row of it stays in a cache.
+    void rollback();
+    bool active() const;
+
+  private:
+    std::vector<std::shared_ptr<Connection>> conns_;
+    std::vector<int> levels_;
+    bool active_ = false;
 };
 
 }  // namespace pavo::tables

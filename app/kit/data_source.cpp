@@ -59,7 +59,8 @@ int DataSource::insert_row() const {
 
 void DataSource::check_browse_mode() {
     if (!editing()) return;
-    if (modified_) {
+    // The table's own rule for leaving a row: what nobody changed is let go, the rest is posted.
+    if (table_->modified()) {
         table_->post();
     } else {
         table_->cancel();

@@ -395,14 +395,14 @@ int cmd_load(const Target& target, const std::string& name, const std::string& f
             for (std::string f; std::getline(ss, f, ';');) primary_fields.push_back(f);
         }
 
-    // Every row is checked and posted inside one command; a failing row undoes the ones before it,
-    // so the table ends with all rows or none.
-    std::vector<tables::Bookmark> posted;
+    // Every row is checked and posted inside one transaction; a failing row rolls back the ones
+    // before it, so the table ends with all rows or none.
     int line_no = 0;
     std::size_t pos = 0;
     std::map<std::string, int> keys_in_file;
-    try {
+    {
         tables::CommandScope command;
+        tables::Transaction load({&t});
         while (pos < text.size()) {
             std::size_t nl = text.find('\n', pos);
             if (nl == std::string::npos) nl = text.size();
@@ -437,19 +437,9 @@ int cmd_load(const Target& target, const std::string& name, const std::string& f
                 t.cancel();
                 throw Error(e.kind(), "line " + std::to_string(line_no) + ": " + e.what());
             }
-            posted.push_back(t.bookmark());
         }
-    } catch (...) {
-        // Undo what this load posted; the scope above has committed them, so delete them again.
-        tables::CommandScope undo;
-        if (t.state() != tables::DatasetState::kBrowse) t.cancel();
-        t.set_filtered(false);
-        for (auto it = posted.rbegin(); it != posted.rend(); ++it) {
-            if (!t.bookmark_valid(*it)) continue;
-            t.goto_bookmark(*it);
-            t.delete_record();
-        }
-        throw;
+        load.commit();
+        command.commit();
     }
     return 0;
 }

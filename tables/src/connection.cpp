@@ -5,9 +5,13 @@
 
 #include <cerrno>
 #include <map>
+#include <optional>
 
+#include "platform/drive_map.h"
 #include "platform/error.h"
 #include "tables/src/filter.h"
+#include "tables/src/table_impl.h"
+#include "tables/src/values.h"
 
 namespace pavo::tables {
 
@@ -20,9 +24,14 @@ std::map<std::string, std::weak_ptr<Connection>>& registry() {
 }
 int g_scope_depth = 0;
 std::vector<Connection*> g_scope_connections;
+// A commit that failed where nothing could throw (a scope's end, a connection's last close).
+std::optional<Error> g_failed_commit;
 
 // The longest a scope transaction stays open while writes go on; bounds what a crash can lose.
-constexpr auto kMaxTransactionAge = std::chrono::milliseconds(500);
+std::chrono::milliseconds g_max_transaction_age(500);
+// Statements kept per connection before the unused ones are let go: filters and searches make
+// one-off statements.
+constexpr std::size_t kStatementLimit = 200;
 constexpr int kFormatVersion = 1;
 
 std::string key_of(const fs::path& file) {
@@ -68,7 +77,15 @@ const char* field_type_name(FieldType type) {
 }
 
 std::string file_label(const fs::path& file) {
-    return file.string();
+    try {
+        return DriveMap::current().to_logical(file);
+    } catch (const Error&) {
+        return file.string();  // a path the drive map cannot express is still worth naming
+    }
+}
+
+void set_max_transaction_age(std::chrono::milliseconds age) {
+    g_max_transaction_age = age;
 }
 
 Stmt::Stmt(sqlite3* db, const std::string& sql) {
@@ -176,14 +193,11 @@ Schema read_schema(sqlite3* db, const fs::path& file) {
         });
     if (s.fields.empty()) throw damaged("no fields");
     for (const auto& d : s.indexes) {
-        std::size_t start = 0;
-        while (start <= d.fields.size()) {
-            std::size_t end = d.fields.find(';', start);
-            if (end == std::string::npos) end = d.fields.size();
-            if (find_field(s.fields, d.fields.substr(start, end - start)) < 0)
+        auto names = split_fields(d.fields);
+        if (names.empty()) throw damaged("index '" + d.name + "' has no fields");
+        for (const auto& n : names)
+            if (find_field(s.fields, n) < 0)
                 throw damaged("index '" + d.name + "' names no field of the table");
-            start = end + 1;
-        }
     }
     int columns = -1;
     {
@@ -222,14 +236,10 @@ void write_schema(sqlite3* db, const Schema& schema) {
                "," + (d.descending ? "1" : "0") + "," + (d.case_insensitive ? "1" : "0") + ");";
         // Ascending SQLite indexes serve descending orders too (scanned backwards).
         std::string cols;
-        std::size_t start = 0;
-        while (start <= d.fields.size()) {
-            std::size_t end = d.fields.find(';', start);
-            if (end == std::string::npos) end = d.fields.size();
-            int f = find_field(schema.fields, d.fields.substr(start, end - start));
+        for (const auto& n : split_fields(d.fields)) {
+            int f = find_field(schema.fields, n);
             if (!cols.empty()) cols += ", ";
             cols += column_name(f) + (d.case_insensitive && !d.primary ? " COLLATE NOCASE" : "");
-            start = end + 1;
         }
         bool unique = d.primary || d.unique;
         sql += std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX ix" + std::to_string(i) +
@@ -300,9 +310,12 @@ std::shared_ptr<Connection> Connection::acquire(const fs::path& file, bool exclu
 }
 
 Connection::~Connection() {
-    if (in_scope_txn_) {
-        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
-        std::erase(g_scope_connections, this);
+    // The last Table on the file closed inside a scope: its writes commit now. Nobody can catch
+    // here, so a refusal is kept for the scope to report.
+    try {
+        commit_scope_transaction();
+    } catch (const Error& e) {
+        if (!g_failed_commit) g_failed_commit = e;
     }
     stmts_.clear();
     if (db_) sqlite3_close_v2(db_);
@@ -320,8 +333,10 @@ Connection::~Connection() {
 Stmt& Connection::stmt(const std::string& sql) {
     auto it = stmts_.find(sql);
     if (it != stmts_.end()) return *it->second;
-    if (stmts_.size() > 200)
-        stmts_.clear();  // filters make one-off statements; keep the cache small
+    // Only statements nobody holds are let go: a caller may be stepping one (a view being read
+    // while a search prepares its own), and freeing it would leave the caller a dangling handle.
+    if (stmts_.size() > kStatementLimit)
+        std::erase_if(stmts_, [](const auto& entry) { return !entry.second->in_use(); });
     auto s = std::make_unique<Stmt>(db_, sql);
     Stmt& ref = *s;
     stmts_.emplace(sql, std::move(s));
@@ -366,9 +381,17 @@ void Connection::begin_write(bool single_statement) {
         ++write_depth_;
         return;
     }
-    if (g_scope_depth > 0) {
+    if (!txn_owners_.empty()) {
+        // Whatever writes this file while a Transaction is open belongs to that transaction, even
+        // when another command writes it: the transaction's end decides for both.
+        if (txn_lost_)
+            throw Error(ErrorKind::kIO, "Cannot write table " + file_label(file_) +
+                                            ": its transaction was rolled back after an error");
+        savepoint_ = !single_statement;
+        if (savepoint_) run("SAVEPOINT op");
+    } else if (g_scope_depth > 0) {
         auto now = std::chrono::steady_clock::now();
-        if (in_scope_txn_ && now - txn_start_ > kMaxTransactionAge) commit_scope_transaction();
+        if (in_scope_txn_ && now - txn_start_ >= g_max_transaction_age) commit_scope_transaction();
         if (!in_scope_txn_) {
             exec("BEGIN IMMEDIATE");
             in_scope_txn_ = true;
@@ -390,6 +413,17 @@ void Connection::run(const char* sql) {
     if (sqlite3_step(*s) != SQLITE_DONE) fail(sql);
 }
 
+bool Connection::lost_transaction() {
+    if (!sqlite3_get_autocommit(db_)) return false;
+    if (!txn_owners_.empty()) txn_lost_ = true;
+    if (in_scope_txn_) {
+        in_scope_txn_ = false;
+        std::erase(g_scope_connections, this);
+    }
+    reread_tables();
+    return true;
+}
+
 void Connection::end_write(bool ok) {
     if (write_depth_ > 1) {
         --write_depth_;
@@ -397,14 +431,26 @@ void Connection::end_write(bool ok) {
     }
     write_depth_ = 0;
     ++generation;
-    if (in_scope_txn_) {
+    if (in_scope_txn_ || !txn_owners_.empty()) {
+        // Some failures (disk full, I/O errors) make SQLite end the whole transaction; the rows
+        // posted before in it are gone then, and the Tables must show that.
+        if (!ok && lost_transaction()) return;
         if (!savepoint_) return;
         if (ok) {
             StmtUse s(stmt("RELEASE op"));
             if (sqlite3_step(*s) == SQLITE_DONE) return;
         }
+        int code = sqlite3_errcode(db_);
+        std::string msg = sqlite3_errmsg(db_);
         sqlite3_exec(db_, "ROLLBACK TO op; RELEASE op", nullptr, nullptr, nullptr);
-        return;
+        if (!ok) {
+            lost_transaction();
+            return;
+        }
+        // The operation itself went through but could not be kept: the caller must hear of it.
+        if (!lost_transaction()) reread_tables();
+        throw Error(code == SQLITE_BUSY ? ErrorKind::kLocked : ErrorKind::kIO,
+                    "Cannot write table " + file_label(file_) + ": " + msg);
     }
     if (ok) {
         StmtUse s(stmt("COMMIT"));
@@ -419,32 +465,120 @@ void Connection::end_write(bool ok) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
+void Connection::fail_commit(const std::string& msg, int code) {
+    // SQLite keeps a transaction whose commit it refused (a busy file); its rows must not stay
+    // as if stored, neither in the file nor in any Table's cache.
+    if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    ++generation;
+    reread_tables();
+    throw Error(code == SQLITE_BUSY || code == SQLITE_LOCKED ? ErrorKind::kLocked : ErrorKind::kIO,
+                "Cannot write table " + file_label(file_) + ": " + msg);
+}
+
 void Connection::commit_scope_transaction() {
     if (!in_scope_txn_) return;
     in_scope_txn_ = false;
     std::erase(g_scope_connections, this);
-    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        std::string msg = sqlite3_errmsg(db_);
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw Error(ErrorKind::kIO, "Cannot write table " + file_label(file_) + ": " + msg);
+    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail_commit(sqlite3_errmsg(db_), sqlite3_errcode(db_));
+}
+
+int Connection::begin_transaction(const void* owner) {
+    if (write_depth_ > 0)
+        throw Error(ErrorKind::kInvalidInput, "A transaction cannot begin inside a write");
+    if (txn_owners_.empty()) {
+        // The scope's writes so far are the command's own: they commit here, so the
+        // transaction's rollback cannot take them along.
+        commit_scope_transaction();
+        txn_lost_ = false;
+        run("BEGIN IMMEDIATE");
+    } else {
+        if (txn_lost_)
+            throw Error(ErrorKind::kIO, "Cannot write table " + file_label(file_) +
+                                            ": its transaction was rolled back after an error");
+        run(("SAVEPOINT tx" + std::to_string(txn_owners_.size() + 1)).c_str());
     }
+    txn_owners_.push_back(owner);
+    return static_cast<int>(txn_owners_.size());
+}
+
+const void* Connection::transaction_owner(int level) const {
+    if (level < 1 || level > static_cast<int>(txn_owners_.size())) return nullptr;
+    return txn_owners_[static_cast<std::size_t>(level - 1)];
+}
+
+void Connection::commit_transaction(int level) {
+    if (level != static_cast<int>(txn_owners_.size()))
+        throw Error(ErrorKind::kInvalidInput,
+                    "A transaction begun inside this one is still open on " + file_label(file_));
+    if (txn_lost_) {
+        rollback_transaction(level);
+        throw Error(ErrorKind::kIO, "Cannot write table " + file_label(file_) +
+                                        ": its transaction was rolled back after an error");
+    }
+    if (level > 1) {
+        std::string sql = "RELEASE tx" + std::to_string(level);
+        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+            int code = sqlite3_errcode(db_);
+            std::string msg = sqlite3_errmsg(db_);
+            rollback_transaction(level);
+            throw Error(code == SQLITE_BUSY ? ErrorKind::kLocked : ErrorKind::kIO,
+                        "Cannot write table " + file_label(file_) + ": " + msg);
+        }
+        txn_owners_.pop_back();
+        return;
+    }
+    txn_owners_.clear();
+    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail_commit(sqlite3_errmsg(db_), sqlite3_errcode(db_));
+}
+
+void Connection::rollback_transaction(int level) noexcept {
+    if (level < 1 || level > static_cast<int>(txn_owners_.size())) return;
+    if (level == 1) {
+        if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        txn_lost_ = false;
+    } else if (!txn_lost_) {
+        std::string name = "tx" + std::to_string(level);
+        std::string sql = "ROLLBACK TO " + name + "; RELEASE " + name;
+        sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+    }
+    txn_owners_.resize(static_cast<std::size_t>(level - 1));
+    ++generation;
+    reread_tables();
+}
+
+void Connection::attach(TableImpl* table) {
+    tables_.push_back(table);
+}
+
+void Connection::detach(TableImpl* table) {
+    std::erase(tables_, table);
+}
+
+void Connection::reread_tables() noexcept {
+    std::vector<TableImpl*> list = tables_;
+    for (TableImpl* t : list) t->reread();
 }
 
 void commit_all_scope_transactions(bool throw_on_error) {
     std::vector<Connection*> list = g_scope_connections;
-    std::string first_error;
+    std::optional<Error> first;
     for (Connection* c : list) {
         try {
             c->commit_scope_transaction();
         } catch (const Error& e) {
-            if (first_error.empty()) first_error = e.what();
+            if (!first) first = e;
         }
     }
-    if (throw_on_error && !first_error.empty()) throw Error(ErrorKind::kIO, first_error);
+    if (!first) return;
+    if (throw_on_error) throw *first;
+    if (!g_failed_commit) g_failed_commit = *first;
 }
 
 CommandScope::CommandScope() {
-    ++g_scope_depth;
+    // A failure kept from an earlier command is that command's to report, not this one's.
+    if (g_scope_depth++ == 0) g_failed_commit.reset();
 }
 
 CommandScope::~CommandScope() {
@@ -452,7 +586,19 @@ CommandScope::~CommandScope() {
 }
 
 void CommandScope::commit() {
-    commit_all_scope_transactions(true);
+    std::optional<Error> kept = std::move(g_failed_commit);
+    g_failed_commit.reset();
+    try {
+        commit_all_scope_transactions(true);
+    } catch (const Error& e) {
+        if (!kept) throw;
+        throw Error(e.kind(), std::string(e.what()) + "\n" + kept->what());
+    }
+    if (kept) throw *kept;
+}
+
+std::string CommandScope::failed_commit() {
+    return g_failed_commit ? std::string(g_failed_commit->what()) : std::string();
 }
 
 }  // namespace pavo::tables

@@ -43,6 +43,19 @@ std::string date_text(double date) {
 
 }  // namespace
 
+std::vector<std::string> split_fields(std::string_view list) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find(';', start);
+        if (end == std::string_view::npos) end = list.size();
+        std::string f = trim(list.substr(start, end - start));
+        if (!f.empty()) out.push_back(std::move(f));
+        start = end + 1;
+    }
+    return out;
+}
+
 bool is_text_type(FieldType type) {
     return type == FieldType::kString || type == FieldType::kMemo;
 }

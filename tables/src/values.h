@@ -56,13 +56,15 @@ struct ValueView {
     }
 };
 
-inline ValueView view_of(const Value& v) { return ValueView{v.kind, v.number, v.text}; }
+inline ValueView view_of(const Value& v) {
+    return ValueView{v.kind, v.number, v.text};
+}
 
 // A stored row packed in one block: the kinds, then one 8-byte slot per field (the number, or
 // the offset and length of the text), then the texts. Tens of thousands of rows stay in memory
 // at a third of the size of separate values, and reading a row's fields touches few cache lines.
 class Row {
-public:
+  public:
     Row() = default;
     static Row pack(const std::vector<Value>& values);
     // Columns first .. first+n-1 of a statement's current row.
@@ -75,13 +77,16 @@ public:
     ValueView get(int i) const;
     std::vector<Value> unpack() const;
 
-private:
+  private:
     std::string blob_;
     int n_ = 0;
     bool gone_ = false;
 };
 
 bool is_text_type(FieldType type);
+
+// The names of a field list ("YYYYMMDD; TIME"), trimmed, empty names left out.
+std::vector<std::string> split_fields(std::string_view list);
 
 // The value a field stores for a text; an empty text is null, a long kString text is cut to the
 // field's size in characters. Throws kConversion naming the field and the text.
