@@ -4,9 +4,8 @@
 namespace pavo::app::picklists {
 
 TItem_Pick_List::TItem_Pick_List(QWidget* owner)
-    : PickListWindow(owner, "Item_Pick_List", "Item Pick List", "table_item", "ds_item") {
     // This list has always kept its panel in the window's face colour.
-    paint_panel_lime_ = false;
-}
+    : PickListWindow(owner, "Item_Pick_List", "Item Pick List", "table_item", "ds_item", {753, 361},
+                     {176, 0, 577, 361}, kit::MaintenanceLayout{.paint_panel_lime = false}) {}
 
 }  // namespace pavo::app::picklists

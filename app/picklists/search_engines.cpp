@@ -5,8 +5,7 @@ namespace pavo::app::picklists {
 
 TSearch_Engines::TSearch_Engines(QWidget* owner)
     : PickListWindow(owner, "Search_Engines", "Search Engines Pick List", "table_sengine",
-                     "ds_sengine", {753, 305}, {184, 8, 561, 289}) {
-    add_disabled_in_edit_ = true;
-}
+                     "ds_sengine", {753, 305}, {184, 8, 561, 289},
+                     kit::MaintenanceLayout{.add_disabled_in_edit = true}) {}
 
 }  // namespace pavo::app::picklists
