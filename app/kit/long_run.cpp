@@ -61,6 +61,18 @@ class InputGate : public QObject {
     QPointer<QAbstractButton> cancel_;
 };
 
+// The gate in place on the application for as long as it lives.
+class GateInPlace {
+  public:
+    explicit GateInPlace(InputGate& gate) : gate_(gate) { qApp->installEventFilter(&gate_); }
+    ~GateInPlace() { qApp->removeEventFilter(&gate_); }
+    GateInPlace(const GateInPlace&) = delete;
+    GateInPlace& operator=(const GateInPlace&) = delete;
+
+  private:
+    InputGate& gate_;
+};
+
 }  // namespace
 
 LongRun::LongRun(QAbstractButton* cancel, ProgressStatusBar* status)
@@ -122,9 +134,8 @@ bool LongRun::run(const std::vector<tables::Table*>& tables, int count,
             show(reached, count);
             shown_at = reached;
             // The gate stands only here: a step may open a window the user must answer.
-            qApp->installEventFilter(&gate);
+            const GateInPlace open(gate);
             QCoreApplication::processEvents(QEventLoop::AllEvents);
-            qApp->removeEventFilter(&gate);
         }
     }
     if (shown_at != reached) show(reached, count);
