@@ -121,7 +121,7 @@ class MaintenanceWindow : public KitWindow {
     bool close_query() override;
     // Sets the dataset the operations act on (before the window is shown).
     void set_data_source(DataSource* source) { source_ = source; }
-    const MaintenanceLayout& layout() const { return layout_; }
+    const MaintenanceLayout& panel_layout() const { return layout_; }
 
   private:
     QPushButton* make_button(QWidget* group, const std::string& name, const std::string& text,

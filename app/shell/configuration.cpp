@@ -27,11 +27,18 @@ std::unique_ptr<tables::Table> open_config_table() {
     return table;
 }
 
+// The configuration record is edited, never added: Add stays off in edit mode too.
+kit::MaintenanceLayout configuration_layout() {
+    kit::MaintenanceLayout layout;
+    layout.add_disabled_in_edit = true;
+    return layout;
+}
+
 }  // namespace
 
 TConfiguration::TConfiguration(QWidget* owner)
     : MaintenanceWindow(owner, "Configuration", "Configuration", {753, 353}, {},
-                        kit::MaintenanceLayout{.add_disabled_in_edit = true}) {
+                        configuration_layout()) {
     auto* ds = new kit::DataSource(open_config_table(), this, "ds_config");
     set_data_source(ds);
 

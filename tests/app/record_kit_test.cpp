@@ -304,20 +304,7 @@ TEST_F(LongRunTest, ProgressIsShownAtMostEveryFiftyMillisecondsAndAlwaysAtTheEnd
 class RecordWindow : public kit::MaintenanceWindow {
   public:
     explicit RecordWindow(kit::DataSource* ds)
-        : MaintenanceWindow(
-              nullptr, "Records", "Records", {700, 600}, {},
-              {.buttons = {kit::Command::kAdd,
-                           {"btn_followup", "Followup", [this] { ++followups; }},
-                           kit::Command::kEdit,
-                           kit::Command::kDelete,
-                           kit::Command::kSave,
-                           kit::Command::kCancel,
-                           {"Button2", "Filter Records",
-                            [] { throw Error(ErrorKind::kInvalidInput, "no filter"); }}},
-               .close_box = true,
-               .navigation_caption = "> NAVIGATING RECORDS <",
-               .message_panel_height = 120,
-               .add_disabled_in_edit = true}) {
+        : MaintenanceWindow(nullptr, "Records", "Records", {700, 600}, {}, declared(this)) {
         set_data_source(ds);
         fld_name = new kit::DBEdit(this, "fld_name");
         fld_name->bind(ds, "NAME");
@@ -326,6 +313,24 @@ class RecordWindow : public kit::MaintenanceWindow {
     }
     kit::DBEdit* fld_name;
     int followups = 0;
+
+  private:
+    static kit::MaintenanceLayout declared(RecordWindow* w) {
+        kit::MaintenanceLayout l;
+        l.buttons = {kit::Command::kAdd,
+                     {"btn_followup", "Followup", [w] { ++w->followups; }},
+                     kit::Command::kEdit,
+                     kit::Command::kDelete,
+                     kit::Command::kSave,
+                     kit::Command::kCancel,
+                     {"Button2", "Filter Records",
+                      [] { throw Error(ErrorKind::kInvalidInput, "no filter"); }}};
+        l.close_box = true;
+        l.navigation_caption = "> NAVIGATING RECORDS <";
+        l.message_panel_height = 120;
+        l.add_disabled_in_edit = true;
+        return l;
+    }
 };
 
 TEST_F(RecordKitTest, WindowHasTheButtonsItDeclaresInOrderAndTheirModes) {
@@ -611,8 +616,11 @@ TEST_F(RecordKitTest, GridColumnsAlignAsDeclared) {
     kit::DataSource ds(t.get(), nullptr, "ds");
     QWidget form;
     kit::DBGrid grid(&form, "DBGrid1", &ds);
-    kit::GridColumn name{.field = "NAME"};
-    kit::GridColumn amount{.field = "AMOUNT", .right_aligned = true};
+    kit::GridColumn name;
+    name.field = "NAME";
+    kit::GridColumn amount;
+    amount.field = "AMOUNT";
+    amount.right_aligned = true;
     grid.set_columns({name, amount});
     kit::DatasetModel* m = grid.dataset_model();
     EXPECT_FALSE(m->data(m->index(0, 0), Qt::TextAlignmentRole).isValid());
