@@ -43,7 +43,8 @@ TCreate_Tables::TCreate_Tables(QWidget* owner)
 
     connect(btn_create_tables, &QPushButton::clicked, this,
             [this] { kit::guarded(this, [this] { btn_create_tablesClick(); }); });
-    connect(Exit, &QPushButton::clicked, this, [this] { ExitClick(); });
+    connect(Exit, &QPushButton::clicked, this,
+            [this] { kit::guarded(this, [this] { ExitClick(); }); });
 }
 
 void TCreate_Tables::FormActivate() {

@@ -1,7 +1,9 @@
 // Data-aware entry controls.
 #include "app/kit/db_controls.h"
 
+#include "app/kit/qt_text.h"
 #include "app/kit/ui_seam.h"
+#include "platform/clock.h"
 #include "platform/error.h"
 #include "utility/text_conv.h"
 
@@ -10,10 +12,6 @@ namespace pavo::app::kit {
 using tables::FieldType;
 
 namespace {
-
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // A truth value reads as "True"/"False" whatever the table layer's own text form is, so the
 // fixed lists and the start-up checks compare against one spelling.
@@ -285,7 +283,12 @@ void DBDatePicker::load() {
         }
     }
     const bool was = blockSignals(true);
-    setDate(days ? to_qdate(*days) : QDate::currentDate());
+    if (days) {
+        setDate(to_qdate(*days));
+    } else {
+        const clock::DateTime now = clock::now();
+        setDate(QDate(now.year, now.month, now.day));
+    }
     blockSignals(was);
 }
 

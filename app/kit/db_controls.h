@@ -113,7 +113,8 @@ class DBCheck : public QCheckBox, public FieldLink {
     void load() override;
 };
 
-// Date picker over a date field (the table's days-from-30-Dec-1899 values).
+// Date picker bound to a date field (the table's days-from-30-Dec-1899 values); an empty field
+// shows today (the program's clock).
 class DBDatePicker : public QDateEdit, public FieldLink {
     Q_OBJECT
   public:

@@ -6,6 +6,7 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
+#include "app/kit/qt_text.h"
 #include "app/kit/ui_seam.h"
 #include "platform/error.h"
 #include "utility/text_conv.h"
@@ -16,10 +17,6 @@ using tables::DatasetState;
 using tables::FieldType;
 
 namespace {
-
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // A drop-down editor for the columns that carry a pick list.
 class PickListDelegate : public QStyledItemDelegate {
@@ -179,6 +176,10 @@ QVariant DatasetModel::data(const QModelIndex& index, int role) const {
             return cell_text(index.row(), index.column());
         case Qt::BackgroundRole:
             if (col < columns_.size() && columns_[col].colour) return *columns_[col].colour;
+            return {};
+        case Qt::TextAlignmentRole:
+            if (col < columns_.size() && columns_[col].right_aligned)
+                return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
             return {};
         default:
             return {};

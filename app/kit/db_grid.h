@@ -22,6 +22,8 @@ struct GridColumn {
     std::vector<std::string> pick_list;  // offered in a drop-down while editing the cell
     std::optional<QColor> colour;        // cell background
     bool read_only = false;
+    // Numbers and dates read best right-aligned.
+    bool right_aligned = false;
 };
 
 class DatasetModel : public QAbstractTableModel {

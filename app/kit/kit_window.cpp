@@ -9,11 +9,13 @@
 namespace pavo::app::kit {
 
 KitWindow::KitWindow(QWidget* owner, const std::string& name, const std::string& caption,
-                     QSize client_size, const std::string& accessible)
-    : QDialog(owner) {
+                     QSize client_size, const std::string& accessible, bool close_box)
+    : QDialog(owner), close_box_(close_box) {
     setObjectName(QString::fromStdString(name));
-    // A title bar without buttons: the window is left through its own Exit command only.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // Without a close box the title bar has no buttons: the window is left through its own command.
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (close_box) flags |= Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint;
+    setWindowFlags(flags);
     setWindowTitle(QString::fromStdString(caption));
     setAccessibleName(QString::fromStdString(accessible.empty() ? caption : accessible));
     setFixedSize(client_size);
@@ -46,13 +48,25 @@ void KitWindow::showEvent(QShowEvent* event) {
 void KitWindow::closeEvent(QCloseEvent* event) {
     if (may_close_) {
         QDialog::closeEvent(event);
-    } else {
-        event->ignore();
+        return;
     }
+    bool agreed = false;
+    if (close_box_) guarded(this, [&] { agreed = close_query(); });
+    if (!agreed) {
+        event->ignore();
+        return;
+    }
+    may_close_ = true;
+    QDialog::closeEvent(event);
+    may_close_ = false;
 }
 
 void KitWindow::reject() {
-    if (may_close_) QDialog::reject();
+    if (may_close_) {
+        QDialog::reject();
+    } else if (close_box_) {
+        close();
+    }
 }
 
 }  // namespace pavo::app::kit

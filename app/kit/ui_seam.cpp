@@ -10,14 +10,12 @@
 #include <filesystem>
 
 #include "app/kit/kit_window.h"
+#include "app/kit/qt_text.h"
 #include "platform/drive_map.h"
+#include "tables/table.h"
 
 namespace pavo::app::kit {
 namespace {
-
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 class PlatformPrompter : public Prompter {
   public:
@@ -50,6 +48,10 @@ class PlatformPrompter : public Prompter {
                 break;
             case Buttons::kYesNo:
                 box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+                break;
+            case Buttons::kYesNoCancel:
+                box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+                box.setEscapeButton(QMessageBox::Cancel);
                 break;
         }
         box.setAccessibleName(box.windowTitle());
@@ -134,13 +136,22 @@ void show_exception(QWidget* parent, const std::exception& error) {
 }
 
 bool guarded(QWidget* parent, const std::function<void()>& command) {
+    bool ok = true;
+    tables::CommandScope scope;
     try {
         command();
-        return true;
     } catch (const std::exception& e) {
         show_exception(parent, e);
-        return false;
+        ok = false;
     }
+    // Committed even after a failed step: the rows posted before it are what the user saw happen.
+    try {
+        scope.commit();
+    } catch (const std::exception& e) {
+        show_exception(parent, e);
+        ok = false;
+    }
+    return ok;
 }
 
 void centre_on_screen(QWidget& window) {

@@ -12,7 +12,7 @@
 
 namespace pavo::app::kit {
 
-enum class Buttons { kOk, kOkCancel, kYesNo };
+enum class Buttons { kOk, kOkCancel, kYesNo, kYesNoCancel };
 enum class Answer { kOk, kCancel, kYes, kNo };
 enum class Icon { kNone, kInformation, kWarning, kError };
 
@@ -61,9 +61,14 @@ Answer message_box(QWidget* parent, const std::string& caption, const std::strin
 void show_exception(QWidget* parent, const std::exception& error);
 inline constexpr const char* kApplicationTitle = "Pavoden2";
 
-// Runs a command the way the application runs every event handler: an error ends the command
-// at the failing step and is shown in the standard error box; the program goes on.
-// Returns false when the command failed.
+// The one runner of every user command: each button, menu item, key handler, activation and
+// control change goes through it. It opens a tables::CommandScope, runs the command and commits
+// the scope explicitly at the end, so a command's posts share one commit. An error ends the command
+// at the failing step and is shown in the standard error box; the program goes on. What the
+// command posted before the error is committed all the same. A commit that SQLite refuses is shown
+// in the error box too (the error names the table and SQLite's reason), never swallowed. A runner
+// inside another command (a modal window opened by a command) opens a nested scope, which joins
+// the outer one. Returns false when the command or its commit failed.
 bool guarded(QWidget* parent, const std::function<void()>& command);
 
 // --- Modal windows.

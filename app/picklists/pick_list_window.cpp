@@ -16,8 +16,9 @@ tables::Table& shared_dataset(const std::string& name) {
 
 PickListWindow::PickListWindow(QWidget* owner, const std::string& name,
                                const std::string& accessible, const std::string& dataset,
-                               const std::string& data_source, QSize client, QRect grid)
-    : MaintenanceWindow(owner, name, "", client, accessible) {
+                               const std::string& data_source, QSize client, QRect grid,
+                               kit::MaintenanceLayout layout)
+    : MaintenanceWindow(owner, name, "", client, accessible, std::move(layout)) {
     build(new kit::DataSource(&shared_dataset(dataset), this, data_source), grid);
 }
 

@@ -20,7 +20,8 @@ class PickListWindow : public kit::MaintenanceWindow {
     // Over one of the shared datasets (by its name in the data module) and its data source name.
     PickListWindow(QWidget* owner, const std::string& name, const std::string& accessible,
                    const std::string& dataset, const std::string& data_source,
-                   QSize client = {753, 361}, QRect grid = {176, 0, 577, 361});
+                   QSize client = {753, 361}, QRect grid = {176, 0, 577, 361},
+                   kit::MaintenanceLayout layout = {});
     // Over a dataset of the window's own.
     PickListWindow(QWidget* owner, const std::string& name, const std::string& accessible,
                    std::unique_ptr<tables::Table> own, const std::string& data_source,

@@ -27,13 +27,20 @@ std::unique_ptr<tables::Table> open_config_table() {
     return table;
 }
 
+// The configuration record is edited, never added: Add stays off in edit mode too.
+kit::MaintenanceLayout configuration_layout() {
+    kit::MaintenanceLayout layout;
+    layout.add_disabled_in_edit = true;
+    return layout;
+}
+
 }  // namespace
 
 TConfiguration::TConfiguration(QWidget* owner)
-    : MaintenanceWindow(owner, "Configuration", "Configuration", {753, 353}) {
+    : MaintenanceWindow(owner, "Configuration", "Configuration", {753, 353}, {},
+                        configuration_layout()) {
     auto* ds = new kit::DataSource(open_config_table(), this, "ds_config");
     set_data_source(ds);
-    add_disabled_in_edit_ = true;
 
     int label_no = 1;
     auto label_name = [&] { return "Label" + std::to_string(label_no++); };
@@ -102,7 +109,7 @@ TConfiguration::TConfiguration(QWidget* owner)
     colour_caption->hide();
     fld_sidebar_color->hide();
     connect(fld_sidebar_color, &QLineEdit::textChanged, this,
-            [this] { fld_sidebar_colorChange(); });
+            [this] { kit::guarded(this, [this] { fld_sidebar_colorChange(); }); });
 
     Label15 = new QLabel("Default is: clLime", this);
     Label15->setObjectName("Label15");

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "app/shell/startup.h"
 #include "store/install.h"
 #include "support/temp_home.h"
+#include "tables/table.h"
 
 namespace pavo::app::testing {
 
@@ -43,7 +45,14 @@ class ScriptedPrompter : public kit::Prompter {
         }
         if (answers.empty()) {
             ++unscripted;
-            return r.buttons == kit::Buttons::kYesNo ? kit::Answer::kNo : kit::Answer::kOk;
+            switch (r.buttons) {
+                case kit::Buttons::kYesNo:
+                    return kit::Answer::kNo;
+                case kit::Buttons::kYesNoCancel:
+                    return kit::Answer::kCancel;
+                default:
+                    return kit::Answer::kOk;
+            }
         }
         const kit::Answer a = answers.front();
         answers.pop_front();
@@ -99,6 +108,20 @@ class AppTest : public ::testing::Test {
     ScriptedPrompter prompts;
     std::unique_ptr<shell::Program> program_;
 };
+
+// A table of the given fields in c:\kit (which must exist), open; keyed on its first field.
+inline std::unique_ptr<tables::Table> kit_table(const std::string& name,
+                                                std::vector<tables::FieldDef> fields,
+                                                bool keyed = true) {
+    auto t = std::make_unique<tables::Table>();
+    t->set_database_name("c:\\kit");
+    t->set_table_name(name);
+    t->set_field_defs(std::move(fields));
+    if (keyed) t->set_index_defs({tables::IndexDef{"", t->field_defs().front().name, true, true}});
+    t->create_table();
+    t->open();
+    return t;
+}
 
 template <typename T = QWidget>
 T* child(QWidget& parent, const char* name) {

@@ -22,19 +22,6 @@ namespace fs = std::filesystem;
 
 using tables::FieldDef;
 using tables::FieldType;
-using tables::IndexDef;
-
-std::unique_ptr<tables::Table> make_table(const std::string& name, std::vector<FieldDef> fields,
-                                          bool keyed = true) {
-    auto t = std::make_unique<tables::Table>();
-    t->set_database_name("c:\\kit");
-    t->set_table_name(name);
-    t->set_field_defs(std::move(fields));
-    if (keyed) t->set_index_defs({IndexDef{"", t->field_defs().front().name, true, true}});
-    t->create_table();
-    t->open();
-    return t;
-}
 
 class KitTest : public ::testing::Test {
   protected:
@@ -51,11 +38,11 @@ class KitTest : public ::testing::Test {
 };
 
 TEST_F(KitTest, BoundControlsFollowTheRowAndWriteOnlyWhileEditing) {
-    auto table = make_table("people.db", {{"NAME", FieldType::kString, 10, false},
-                                          {"NOTE", FieldType::kMemo, 0, false},
-                                          {"ACTIVE", FieldType::kBoolean, 0, false},
-                                          {"BORN", FieldType::kDate, 0, false},
-                                          {"STATE", FieldType::kString, 2, false}});
+    auto table = kit_table("people.db", {{"NAME", FieldType::kString, 10, false},
+                                         {"NOTE", FieldType::kMemo, 0, false},
+                                         {"ACTIVE", FieldType::kBoolean, 0, false},
+                                         {"BORN", FieldType::kDate, 0, false},
+                                         {"STATE", FieldType::kString, 2, false}});
     for (const char* n : {"ADA", "BOB"}) {
         table->append();
         table->field("NAME").set_as_string(n);
@@ -117,9 +104,9 @@ TEST_F(KitTest, BoundControlsFollowTheRowAndWriteOnlyWhileEditing) {
 }
 
 TEST_F(KitTest, LookupListOffersThePickTableAsItNowStands) {
-    auto picks = make_table("cities.db", {{"CITY", FieldType::kString, 20, true}});
-    auto records = make_table("recs.db", {{"ID", FieldType::kString, 4, true},
-                                          {"POS_CITY", FieldType::kString, 20, false}});
+    auto picks = kit_table("cities.db", {{"CITY", FieldType::kString, 20, true}});
+    auto records = kit_table("recs.db", {{"ID", FieldType::kString, 4, true},
+                                         {"POS_CITY", FieldType::kString, 20, false}});
     for (const char* c : {"AURORA", "DENVER"}) {
         picks->append();
         picks->field("CITY").set_as_string(c);
@@ -152,7 +139,7 @@ TEST_F(KitTest, LookupListOffersThePickTableAsItNowStands) {
 }
 
 TEST_F(KitTest, GridReadsOnlyTheRowsItShowsOf65000) {
-    auto big = make_table(
+    auto big = kit_table(
         "big.db", {{"KEY", FieldType::kString, 8, true}, {"TEXT", FieldType::kString, 20, false}});
     {
         tables::CommandScope scope;
@@ -279,7 +266,7 @@ class Window : public kit::MaintenanceWindow {
 };
 
 TEST_F(KitTest, ScreenReaderSeesCaptionsButtonsFieldsAndCells) {
-    auto picks = make_table("cities.db", {{"CITY", FieldType::kString, 20, true}});
+    auto picks = kit_table("cities.db", {{"CITY", FieldType::kString, 20, true}});
     picks->append();
     picks->field("CITY").set_as_string("AURORA");
     picks->post();

@@ -1,0 +1,150 @@
+// Long runs on the user-interface thread.
+#include "app/kit/long_run.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QPointer>
+
+namespace pavo::app::kit {
+namespace {
+
+bool is_user_input(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+        case QEvent::Drop:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Installed on the application while a run handles events: input reaches only the Cancel button,
+// and no window closes under the run.
+class InputGate : public QObject {
+  public:
+    explicit InputGate(QAbstractButton* cancel) : cancel_(cancel) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // Events reach the native window first and are passed on to the widget; judge them there.
+        if (!watched->isWidgetType()) return false;
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        if (!is_user_input(event->type())) return false;
+        const bool to_cancel =
+            cancel_ && (watched == cancel_ ||
+                        (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease &&
+                         cancel_->isAncestorOf(static_cast<QWidget*>(watched))));
+        return !to_cancel;
+    }
+
+  private:
+    QPointer<QAbstractButton> cancel_;
+};
+
+// The gate in place on the application for as long as it lives.
+class GateInPlace {
+  public:
+    explicit GateInPlace(InputGate& gate) : gate_(gate) { qApp->installEventFilter(&gate_); }
+    ~GateInPlace() { qApp->removeEventFilter(&gate_); }
+    GateInPlace(const GateInPlace&) = delete;
+    GateInPlace& operator=(const GateInPlace&) = delete;
+
+  private:
+    InputGate& gate_;
+};
+
+}  // namespace
+
+LongRun::LongRun(QAbstractButton* cancel, ProgressStatusBar* status)
+    : cancel_(cancel), clock_([] { return std::chrono::steady_clock::now(); }) {
+    show_text_ = [status](const std::string& text) {
+        if (status) status->show_text(text);
+    };
+}
+
+LongRun::LongRun(QAbstractButton* cancel, QLabel* label)
+    : cancel_(cancel), clock_([] { return std::chrono::steady_clock::now(); }) {
+    show_text_ = [label](const std::string& text) {
+        if (!label) return;
+        label->setText(QString::fromStdString(text));
+        // The run holds the thread, so the label is painted now.
+        if (label->isVisible()) label->repaint();
+    };
+}
+
+void LongRun::show(int reached, int count) {
+    show_text_(std::to_string(reached) + " of " + std::to_string(count));
+    ++shown_;
+}
+
+bool LongRun::run(const std::vector<tables::Table*>& tables, int count,
+                  const std::function<void(int)>& step) {
+    cancelled_ = false;
+    shown_ = 0;
+    QPointer<QAbstractButton> cancel = cancel_;
+    const bool cancel_was_enabled = cancel && cancel->isEnabled();
+    QMetaObject::Connection on_cancel;
+    if (cancel) {
+        cancel->setEnabled(true);
+        on_cancel =
+            QObject::connect(cancel, &QAbstractButton::clicked, [this] { cancelled_ = true; });
+    }
+    // Whatever way the run ends, the button is given back and the link cut.
+    struct Restore {
+        QPointer<QAbstractButton>& cancel;
+        QMetaObject::Connection& link;
+        bool enabled;
+        ~Restore() {
+            QObject::disconnect(link);
+            if (cancel) cancel->setEnabled(enabled);
+        }
+    } restore{cancel, on_cancel, cancel_was_enabled};
+    InputGate gate(cancel);
+
+    tables::Transaction transaction(tables);
+    auto last = clock_();
+    int reached = 0;
+    int shown_at = -1;
+    while (reached < count && !cancelled_) {
+        step(reached);
+        ++reached;
+        const auto now = clock_();
+        if (now - last >= kPace) {
+            last = now;
+            show(reached, count);
+            shown_at = reached;
+            // The gate stands only here: a step may open a window the user must answer.
+            const GateInPlace open(gate);
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        }
+    }
+    if (shown_at != reached) show(reached, count);
+    if (cancelled_) {
+        transaction.rollback();
+        return false;
+    }
+    transaction.commit();
+    return true;
+}
+
+}  // namespace pavo::app::kit
