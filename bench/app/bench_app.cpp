@@ -26,6 +26,7 @@
 
 namespace fs = std::filesystem;
 using namespace pavo;
+namespace kit = pavo::app::kit;
 
 namespace {
 
