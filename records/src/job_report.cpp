@@ -176,9 +176,8 @@ ReportAddress read_report_address(tables::Table& config) {
 
 const std::string& report_banner_text() {
     static const std::string text = [] {
-        std::string name = "PAVODEN2  -  RECORD KEEPER  -  VERSION " +
-                           std::string(tkit_Get_Versioning_Info("FileVersion"));
-        if (name.size() > 78) name.resize(78);
+        // No version number: reports of one table set read alike whichever build wrote them.
+        const std::string name = "PAVODEN2  -  RECORD KEEPER FOR PAYMENTS AND JOB SEARCHES";
         std::size_t left = (78 - name.size()) / 2;
         return std::string(left, ' ') + name + std::string(78 - left - name.size(), ' ');
     }();
