@@ -61,7 +61,72 @@ std::string with_commas(int n) {
     return n < 0 ? "-" + out : out;
 }
 
+bool name_start(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+}
+
+bool name_char(unsigned char c) {
+    return name_start(c) || (c >= '0' && c <= '9');
+}
+
+bool same_name(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// The table layer compares a memo field as plain text and so never matches what the user means;
+// such a condition is refused like an unknown field, at the name's position.
+void refuse_memo_fields(const tables::Table& dataset, std::string_view text) {
+    std::vector<std::string> memos;
+    for (const tables::FieldDef& def : dataset.field_defs())
+        if (def.type == tables::FieldType::kMemo) memos.push_back(def.name);
+    if (memos.empty()) return;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\'') {
+            // A text constant; a doubled apostrophe stays inside it.
+            ++i;
+            while (i < text.size()) {
+                if (text[i] == '\'' && i + 1 < text.size() && text[i + 1] == '\'') {
+                    i += 2;
+                } else if (text[i] == '\'') {
+                    ++i;
+                    break;
+                } else {
+                    ++i;
+                }
+            }
+        } else if (name_start(c)) {
+            const std::size_t start = i;
+            while (i < text.size() && name_char(static_cast<unsigned char>(text[i]))) ++i;
+            const std::string_view name = text.substr(start, i - start);
+            for (const std::string& memo : memos)
+                if (same_name(name, memo))
+                    throw Error(ErrorKind::kInvalidInput,
+                                "Filter expression error at position " + std::to_string(start + 1) +
+                                    ": field '" + std::string(name) +
+                                    "' is a memo field and cannot be filtered on");
+        } else if (c >= '0' && c <= '9') {
+            while (i < text.size() && name_char(static_cast<unsigned char>(text[i]))) ++i;
+        } else {
+            ++i;
+        }
+    }
+}
+
 }  // namespace
+
+void check_expression(const tables::Table& dataset, const std::string& expression) {
+    dataset.check_filter(expression);
+    refuse_memo_fields(dataset, expression);
+}
 
 void make_filter_folders() {
     for (const char* folder :
@@ -154,7 +219,7 @@ std::string join_condition_lines(const std::vector<std::string>& lines) {
 
 FilterCount apply_filter(tables::Table& dataset, const std::string& expression) {
     // Checked before anything changes: every other window over the dataset keeps its rows.
-    if (!expression.empty()) dataset.check_filter(expression);
+    if (!expression.empty()) check_expression(dataset, expression);
     const std::string old_text = dataset.filter();
     const bool old_on = dataset.filtered();
     FilterCount count;
