@@ -36,6 +36,7 @@ TJob_Search_Report::TJob_Search_Report(QWidget* owner)
     for (const char* c : records::job_report_item_captions()) captions.emplace_back(c);
     CheckListBox1->set_items(captions);
     CheckListBox1->setAutoFillBackground(true);
+    CheckListBox1->setAccessibleName("Columns");
 
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName("ComboBox1");
@@ -63,6 +64,7 @@ TJob_Search_Report::TJob_Search_Report(QWidget* owner)
     fld_memo = new kit::ReportMemo(this, "fld_memo");
     fld_memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     fld_memo->setGeometry(181, 0, 761, 420);
+    fld_memo->setAccessibleName("Report messages");
     lbl_progress = new QLabel(this);
     lbl_progress->setObjectName("lbl_progress");
     lbl_progress->setGeometry(185, 423, 753, 20);
