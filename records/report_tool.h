@@ -13,7 +13,7 @@ namespace pavo::records {
 // The report goes to the reports folder under the time-stamped name the window uses, or to FILE
 // (paths follow DriveMap::argument_to_host). --ticked lists the column items 0 to 12 (default the
 // window's default ticks); --index orders the records by the named index of jsearch2.DB; --filter
-// sets the filter text and switches filtering on, as the filter window does; --csv also writes
+// puts the filter on as the filter window does (an empty one off); --csv also writes
 // the CSV file beside the report (same name, ".csv"). Prints the written file's host path (and the
 // CSV's on a second line), or with --print the report's text instead.
 // Returns 0 on success, 1 with the error on err when the report could not be written (no file is

@@ -6,6 +6,7 @@
 #include "platform/drive_map.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "records/filter_lists.h"
 #include "records/job_report.h"
 #include "tables/table.h"
 #include "utility/tkit.h"
@@ -89,11 +90,8 @@ int run_report_tool(const std::vector<std::string>& args, std::ostream& out, std
         }
         if (!index.empty()) jobs.set_index_name(index);
         jobs.open();
-        if (has_filter) {
-            jobs.check_filter(filter);
-            jobs.set_filter(filter);
-            jobs.set_filtered(true);
-        }
+        // The filter goes on as the filter window puts it on (an empty one switches it off).
+        if (has_filter) apply_filter(jobs, filter);
         config.open();
 
         std::string path = out_file.empty()
