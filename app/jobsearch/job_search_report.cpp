@@ -171,6 +171,7 @@ void TJob_Search_Report::generate() {
     jobs_.first();
     const int count = jobs_.record_count();
     kit::LongRun run(btn_cancel, lbl_progress);
+    if (long_run_clock) run.set_clock(long_run_clock);
     const bool finished = run.run({&jobs_}, count, [&](int) {
         writer.add_record();
         jobs_.next();

@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <chrono>
+#include <functional>
 #include <string>
 
 #include "app/kit/kit_window.h"
@@ -41,6 +43,9 @@ class TJob_Search_Report : public kit::KitWindow {
     QCheckBox* chk_csv;
     QPushButton* btn_cancel;
     QLabel* lbl_progress;
+
+    // For tests: the pacing clock of Generate's long run (the steady clock when empty).
+    std::function<std::chrono::steady_clock::time_point()> long_run_clock;
 
     // The path (logical) of the last report Generate wrote completely; empty when none.
     const std::string& last_report() const { return last_report_; }

@@ -2,6 +2,8 @@
 // messages and file, a report that cannot be written, and the Filter button.
 #include "app/jobsearch/job_search_report.h"
 
+#include <QTimer>
+
 #include "app/shell/main_screen.h"
 #include "app_fixture.h"
 #include "platform/clock.h"
@@ -164,6 +166,31 @@ TEST_F(JobReportWindowTest, AReportThatCannotBeWrittenIsNeverReportedDone) {
     EXPECT_EQ(w.last_report(), "");
     EXPECT_TRUE(file_system().list(reports()).empty());
     EXPECT_TRUE(w.btn_generate->isEnabled());
+    w.close_window();
+}
+
+TEST_F(JobReportWindowTest, CancelStopsTheRunAndLeavesNoFile) {
+    clock::ScopedFixedTime at({2004, 3, 31, 9, 0, 0});
+    TJob_Search_Report w(&main());
+    w.show();
+    // Each step seems to take 60 ms, so the run handles events after every record.
+    auto t = std::chrono::steady_clock::now();
+    w.long_run_clock = [&t] { return t += std::chrono::milliseconds(60); };
+    std::string progress_at_cancel;
+    QTimer::singleShot(0, w.btn_cancel, [&] {
+        EXPECT_TRUE(w.btn_cancel->isEnabled());
+        progress_at_cancel = w.lbl_progress->text().toStdString();
+        w.btn_cancel->click();
+    });
+    click(w, "btn_generate");
+    EXPECT_EQ(progress_at_cancel, "1 of 30");
+    EXPECT_EQ(w.lbl_progress->text().toStdString(), "1 of 30");
+    EXPECT_TRUE(prompts.boxes.empty()) << "no done message after a cancelled run";
+    EXPECT_EQ(w.fld_memo->line(w.fld_memo->line_count() - 1),
+              "Cancelled: the report was not written, no file was left.");
+    EXPECT_TRUE(file_system().list(reports()).empty());
+    EXPECT_FALSE(w.btn_cancel->isEnabled());
+    EXPECT_EQ(w.last_report(), "");
     w.close_window();
 }
 
