@@ -4,6 +4,9 @@
 #include <map>
 
 #include "app/datastore/create_tables.h"
+#include "app/filters/tfltr_jsearch.h"
+#include "app/filters/tfltr_pavoden2.h"
+#include "app/jobsearch/job_search_report.h"
 #include "app/shell/database_backup.h"
 #include "app/picklists/carrier_pick_list.h"
 #include "app/picklists/category_pick_list.h"
@@ -82,6 +85,9 @@ void register_builtin_windows() {
     add<TSearch_Engines>();
     add<TConfiguration>();
     add<datastore::TCreate_Tables>();
+    add<filters::Tfltr_pavoden2>();
+    add<filters::Tfltr_jsearch>();
+    add<jobsearch::TJob_Search_Report>();
     register_backup_commands();
 }
 
