@@ -191,6 +191,8 @@ TEST_P(FilterWindowTest, ApplyIsSeenByOtherUsersAndEmptySwitchesItOff) {
     type_expression(*w, eq("CHILD''S DENTIST"));
     click(*w, "BtnApplyFilter");
     EXPECT_EQ(data().record_count(), 1) << "a doubled apostrophe passes as typed";
+    EXPECT_EQ(w->lbl_status->text().toStdString(), "1 of 5 records")
+        << "one filter replacing another";
 
     type_expression(*w, "");
     click(*w, "BtnApplyFilter");
