@@ -254,8 +254,11 @@ TEST_P(FilterWindowTest, PendingRecordMakesApplyClearAndDeleteRefuse) {
     prompts.answers = {Answer::kYes};
     for (const char* b : {"BtnApplyFilter", "BtnClear", "btn_delete_filter"}) click(*w, b);
     EXPECT_EQ(boxes(kPending), 3);
-    for (const SeenBox& b : prompts.boxes)
-        if (b.text == kPending) EXPECT_EQ(b.caption, "MESSAGE");
+    for (const SeenBox& b : prompts.boxes) {
+        if (b.text == kPending) {
+            EXPECT_EQ(b.caption, "MESSAGE");
+        }
+    }
     EXPECT_EQ(prompts.answers.size(), 1u) << "Delete asked nothing";
     prompts.answers.clear();
     EXPECT_EQ(data().state(), tables::DatasetState::kEdit) << "the record is still pending";

@@ -56,7 +56,9 @@ TEST_F(AppTest, RenderEveryWindow) {
                              "TReason_Pick_List",
                              "TSearch_Engines",
                              "TConfiguration",
-                             "TCreate_Tables"};
+                             "TCreate_Tables",
+                             "Tfltr_pavoden2",
+                             "Tfltr_jsearch"};
     for (const char* cls : classes) {
         const shell::WindowFactory* f = shell::find_window(cls);
         ASSERT_NE(f, nullptr) << cls;
@@ -94,7 +96,7 @@ TEST_F(AppTest, EveryWindowAndControlHasAnAccessibleName) {
          {"TCategory_Pick_List", "TCarrier_Pick_List", "TItem_Pick_List", "TComment_Pick_List",
           "TContact_Name_Pick_List", "TComment_JS_Pick_List", "TCity", "TPosition_Code_Pick_List",
           "TPosition_Title_Pick_List", "TReason_Pick_List", "TSearch_Engines", "TConfiguration",
-          "TCreate_Tables"}) {
+          "TCreate_Tables", "Tfltr_pavoden2", "Tfltr_jsearch"}) {
         windows.push_back((*shell::find_window(cls))(&main()));
     }
     std::vector<QWidget*> tops{&main()};
