@@ -57,9 +57,9 @@ void check_expression(const tables::Table& dataset, const std::string& expressio
 // Puts expression on the dataset as its filter: checked first with check_expression, then the
 // dataset is closed, given the text, opened and filtering switched on; an empty expression clears
 // the text and switches filtering off. The comparison options are left alone. A refused expression
-// throws the table layer's pavo::Error before the dataset is touched: it stays open with the filter
-// text and switch it had. Should the reopen fail all the same, the previous text and switch are put
-// back and the dataset is reopened before the error is passed on.
+// throws check_expression's pavo::Error before the dataset is touched: it stays open with the
+// filter text and switch it had. Should the reopen fail all the same, the previous text and switch
+// are put back and the dataset is reopened before the error is passed on.
 FilterCount apply_filter(tables::Table& dataset, const std::string& expression);
 
 // The 1-based byte position (of the UTF-8 text) a filter error names ("... at position N: ..."), or

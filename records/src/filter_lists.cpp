@@ -223,18 +223,28 @@ FilterCount apply_filter(tables::Table& dataset, const std::string& expression) 
     const std::string old_text = dataset.filter();
     const bool old_on = dataset.filtered();
     FilterCount count;
+    // An open dataset without a filter already knows its total; only a filter replacing another
+    // needs an unfiltered count of its own.
+    const int known_total = dataset.active() && !old_on ? dataset.record_count() : -1;
     try {
         dataset.close();
         dataset.set_filter(expression);
-        // Opened unfiltered first: the total comes from the same open, then the switch narrows it.
-        dataset.set_filtered(false);
-        dataset.open();
-        count.total = dataset.record_count();
-        if (!expression.empty()) {
+        if (expression.empty()) {
+            dataset.set_filtered(false);
+            dataset.open();
+            count.total = count.passing = dataset.record_count();
+        } else if (known_total >= 0) {
+            // Switched on before the open, so the rows are read once, already filtered.
+            dataset.set_filtered(true);
+            dataset.open();
+            count.passing = dataset.record_count();
+            count.total = known_total;
+        } else {
+            dataset.set_filtered(false);
+            dataset.open();
+            count.total = dataset.record_count();
             dataset.set_filtered(true);
             count.passing = dataset.record_count();
-        } else {
-            count.passing = count.total;
         }
     } catch (...) {
         try {
