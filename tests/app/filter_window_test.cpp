@@ -35,6 +35,11 @@ struct Target {
     bool case_insensitive;
 };
 
+// Test names and failure messages show the window's dataset, not the struct's bytes.
+void PrintTo(const Target& t, std::ostream* os) {
+    *os << t.name;
+}
+
 const Target kTargets[] = {
     {"payments", filters::FilterTarget::kPayments, "table_pavoden", records::kPaymentFilterList,
      "CATEGORY", "CS_AMT", false},
