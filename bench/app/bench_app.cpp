@@ -20,27 +20,17 @@
 #include "app/kit/long_run.h"
 #include "app/kit/report_memo.h"
 #include "app/kit/ui_seam.h"
+#include "bench/bench_timing.h"
 #include "platform/alias_config.h"
 #include "platform/drive_map.h"
 #include "tables/table.h"
 
 namespace fs = std::filesystem;
+using namespace pavo::bench;
 using namespace pavo;
 namespace kit = pavo::app::kit;
 
 namespace {
-
-double time_ms(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-void report(const char* name, double ours, double base) {
-    std::printf("%s %.1f %.1f %.2f\n", name, ours, base, base > 0 ? ours / base : 0.0);
-    std::fflush(stdout);
-}
 
 std::unique_ptr<tables::Table> fresh_table(const std::string& name) {
     auto t = std::make_unique<tables::Table>();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "platform/alias_config.h"
 #include "platform/drive_map.h"
 #include "platform/error.h"
@@ -21,6 +22,7 @@
 #include "tables/table.h"
 
 namespace fs = std::filesystem;
+using namespace pavo::bench;
 using namespace pavo;
 
 namespace {
@@ -28,28 +30,6 @@ namespace {
 constexpr int kJobs = 65000;
 constexpr int kListItems = 5000;
 const char* const kExpression = "POS_STATE = 'co' AND SUBMITTED = 'True' AND DATE >= '1/1/2003'";
-
-double time_ms(const std::function<void()>& work) {
-    auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-// The best of several runs (before runs untimed ahead of each), so a busy machine disturbs less.
-double best_ms(int runs, const std::function<void()>& before, const std::function<void()>& work) {
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        before();
-        best = std::min(best, time_ms(work));
-    }
-    return best;
-}
-
-void report(const char* name, double ours, double base) {
-    std::printf("%s %.1f %.1f %.2f\n", name, ours, base, base > 0 ? ours / base : 0.0);
-    std::fflush(stdout);
-}
 
 }  // namespace
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "platform/alias_config.h"
 #include "platform/drive_map.h"
 #include "records/job_report.h"
@@ -25,6 +26,7 @@
 #include "utility/text_conv.h"
 
 namespace fs = std::filesystem;
+using namespace pavo::bench;
 using namespace pavo;
 using namespace pavo::tables;
 
@@ -36,25 +38,6 @@ const char* const kDb = "c:\\bench";
 const char* const kFilter = "POS_TYPE <> 'PT' AND SUBMITTED = TRUE AND POS_STATE <> 'CA'";
 const char* const kFilterSql = "POS_TYPE <> 'PT' AND SUBMITTED = 1 AND POS_STATE <> 'CA'";
 const char* const kDescOrder = "ORDER BY YYYYMMDD COLLATE NOCASE DESC, TIME COLLATE NOCASE DESC";
-
-double time_ms(const std::function<void()>& work) {
-    auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-double best_ms(int runs, const std::function<void()>& work) {
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) best = std::min(best, time_ms(work));
-    return best;
-}
-
-void report(const char* name, double ours, double base, int decimals = 1) {
-    std::printf("%s %.*f %.*f %.2f\n", name, decimals, ours, decimals, base,
-                base > 0 ? ours / base : 0.0);
-    std::fflush(stdout);
-}
 
 void check(int rc, sqlite3* db, const char* what) {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {

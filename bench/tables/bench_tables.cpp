@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "platform/alias_config.h"
 #include "platform/drive_map.h"
 #include "platform/error.h"
@@ -22,6 +23,7 @@
 #include "utility/text_conv.h"
 
 namespace fs = std::filesystem;
+using namespace pavo::bench;
 using namespace pavo;
 using namespace pavo::tables;
 
@@ -37,28 +39,6 @@ const char* const kWalkFields[] = {
     "REASON_NO_SUBMIT", "COMMENT",  "ITEM_FILE"};
 const char* const kDescOrder =
     "ORDER BY YYYYMMDD COLLATE NOCASE DESC, TIME COLLATE NOCASE DESC, PK DESC";
-
-double time_ms(const std::function<void()>& work) {
-    auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-// The best of several runs (before runs untimed ahead of each), so a busy machine disturbs less.
-double best_ms(int runs, const std::function<void()>& before, const std::function<void()>& work) {
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        before();
-        best = std::min(best, time_ms(work));
-    }
-    return best;
-}
-
-void report(const char* name, double ours, double base) {
-    std::printf("%s %.1f %.1f %.2f\n", name, ours, base, base > 0 ? ours / base : 0.0);
-    std::fflush(stdout);
-}
 
 void check(int rc, sqlite3* db, const char* what) {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
