@@ -1,13 +1,27 @@
 // Shared helpers for the store tests: a private home and quick table reads.
 #pragma once
 
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "store/table_tool.h"
 #include "support/temp_home.h"
 #include "tables/table.h"
 
 namespace pavo::testing {
+
+// What a run of the table tool printed and returned.
+struct ToolRun {
+    int status;
+    std::string out, err;
+};
+
+inline ToolRun tool(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    int status = store::run_table_tool(args, out, err);
+    return {status, out.str(), err.str()};
+}
 
 // Every row of a table as texts of the given fields, in the table's primary order.
 inline std::vector<std::vector<std::string>> read_rows(const std::string& database,

@@ -17,16 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
-
-ToolRun tool(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = run_table_tool(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using testing::tool;
+using testing::ToolRun;
 
 class TableTool : public ::testing::Test {
   protected:

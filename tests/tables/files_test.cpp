@@ -252,20 +252,6 @@ TEST_F(FilesTest, AFileCopiedBetweenCommandsHoldsEveryPostedRow) {
     EXPECT_EQ(copy.field("CATEGORY").as_string(), "edited outside a scope");
 }
 
-// Rows committed to the file, as another program reading it sees them.
-int committed_rows(const fs::path& file) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* st = nullptr;
-    int n = -1;
-    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM data", -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-        n = sqlite3_column_int(st, 0);
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return n;
-}
-
 TEST_F(FilesTest, ACommandScopeCommitsAtItsEndAndKeepsThePostsOfAFailedCommand) {
     create_stats("scoped");
     auto t = table("scoped");

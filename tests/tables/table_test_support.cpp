@@ -1,6 +1,8 @@
 // Fixture of the table tests: each test gets its own home, alias TESTDB at c:\data\.
 #include "table_test_support.h"
 
+#include <sqlite3.h>
+
 #include <cstdlib>
 
 #include "platform/alias_config.h"
@@ -74,6 +76,19 @@ void TableTest::create_jobs() {
             {"CONTACT_NAME_", "CONTACT_NAME", false, false, false, true},
             {"YYYYMMDD_TIME_DESCENDING", "YYYYMMDD;TIME", false, false, true, true},
             {"YYYYMMDD_TIME_ASCENDING", "YYYYMMDD;TIME", false, false, false, true}});
+}
+
+int committed_rows(const fs::path& file) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    int n = -1;
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM data", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        n = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return n;
 }
 
 }  // namespace pavo::tables::test

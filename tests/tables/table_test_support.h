@@ -26,6 +26,9 @@ namespace fs = std::filesystem;
         }                                                                               \
     } while (0)
 
+// Rows committed to the file, as another program reading it sees them (-1 when unreadable).
+int committed_rows(const fs::path& file);
+
 class TableTest : public ::testing::Test {
   protected:
     void SetUp() override;
