@@ -1,5 +1,5 @@
 // Command line of the report tool: picks the table set, the columns, order and filter, and runs
-// the same writer as the report window.
+// the same routine as the report window of each subcommand.
 #include "records/report_tool.h"
 
 #include "platform/alias_config.h"
@@ -8,6 +8,7 @@
 #include "platform/file_system.h"
 #include "records/filter_lists.h"
 #include "records/job_report.h"
+#include "records/payments_report.h"
 #include "tables/table.h"
 #include "utility/tkit.h"
 
@@ -18,9 +19,12 @@ namespace {
 void usage(std::ostream& out) {
     out << "usage: pavoden2-report [--alias NAME | --dir PATH] jobs [--ticked 1,3,4,...]\n"
            "                       [--index NAME] [--filter EXPR] [--csv] [--out FILE | --print]\n"
+           "       pavoden2-report [--alias NAME | --dir PATH] payments [--ticked 0,2,19,...]\n"
+           "                       [--index NAME] [--filter EXPR] [--out FILE | --print]\n"
            "\n"
-           "Writes the job search report of the table set named by alias (default PAVODEN2) or\n"
-           "folder, as the report window writes it, and prints the written file's path.\n"
+           "Writes a report of the table set named by alias (default PAVODEN2) or folder, as its\n"
+           "report window writes it, and prints the written file's path.\n"
+           "jobs: the job search report.\n"
            "  --ticked LIST  column items 0 to 12 (0 Active, 1 Date, 2 Time, 3 Ref Number,\n"
            "                 4 Title, 5 Position Type, 6 City, 7 State, 8 Contact Name,\n"
            "                 9 Submitted, 10 Reason Not Submitted, 11 Comment, 12 Item File);\n"
@@ -28,10 +32,59 @@ void usage(std::ostream& out) {
            "  --index NAME   order of the records (an index of jsearch2.DB)\n"
            "  --filter EXPR  only the records the filter expression passes\n"
            "  --csv          also write the CSV file beside the report\n"
-           "  --out FILE     write the report to FILE instead of the reports folder\n"
+           "payments: the payments report.\n"
+           "  --ticked LIST  column items 0 to 25 as the window lists them (0 Carrier,\n"
+           "                 1 Carrier Number, 2 Category, 3 Check Number, 4 Child Support "
+           "Amount,\n"
+           "                 5 Comment, 6 Date 2nd Del Attempt, 7 Date 3rd Del Attempt,\n"
+           "                 8 Date Available, 9 Date Cleared, 10 Date Delivered, 11 Date "
+           "Returned,\n"
+           "                 12 Date Sent, 13 to 17 the day counts, 18 Item, 19 Item Date "
+           "(always),\n"
+           "                 20 Item Filename, 21 Memo, 22 Month and Year, 23 Other Amount,\n"
+           "                 24 Retired Pay Amount, 25 Spousal Support Amount);\n"
+           "                 default 0,2,3,9,10,12,18,19,24,25\n"
+           "  --index NAME   order of the records (an index of PAVODEN2.DB; default YYYYMMDD_)\n"
+           "  --filter EXPR  only the records the filter passes (compared case-sensitively);\n"
+           "                 without one, the report's own categories\n"
+           "Both:\n"
+           "  --out FILE     write the report to FILE (a new file) instead of the reports folder\n"
            "  --print        print the report's text instead of its path\n"
            "Paths: "
         << DriveMap::argument_rule_help() << '\n';
+}
+
+// The payments subcommand: the report the window's Generate builds, saved as its Save saves it.
+int run_payments(const std::string& database, const std::string& ticked, const std::string& index,
+                 const std::string* filter, const std::string& out_file, bool print,
+                 std::ostream& out) {
+    const PaymentReportTicks ticks =
+        ticked.empty() ? payment_report_default_ticks() : parse_payment_report_ticks(ticked);
+    tables::Table payments, config;
+    for (auto [t, name] : {std::pair{&payments, "PAVODEN2.DB"}, std::pair{&config, "CONFIG.DB"}}) {
+        t->set_database_name(database);
+        t->set_table_name(name);
+    }
+    // The order the payment dataset has when the program starts.
+    payments.set_index_name(index.empty() ? "YYYYMMDD_" : index);
+    payments.open();
+    if (filter) apply_filter(payments, *filter);
+    config.open();
+
+    std::string path = payment_report_file_name(tkit_yyyy_mm_dd_hh_mm_ss());
+    if (!out_file.empty()) {
+        path = DriveMap::current().argument_to_host(out_file).string();
+        // A report never replaces a file the caller named by mistake.
+        if (file_system().exists(path))
+            throw Error(ErrorKind::kExists, "The file exists already: " + path);
+    }
+    const PaymentReport report = build_payments_report(payments, config, ticks);
+    if (print) {
+        for (const std::string& line : report.lines) out << line << "\r\n";
+        return 0;
+    }
+    out << save_payment_report(report.lines, path).host_path << '\n';
+    return 0;
 }
 
 }  // namespace
@@ -71,11 +124,22 @@ int run_report_tool(const std::vector<std::string>& args, std::ostream& out, std
             words.push_back(a);
         }
     }
-    if (words.size() != 1 || words[0] != "jobs" || (print && !out_file.empty())) {
+    const bool payments = words.size() == 1 && words[0] == "payments";
+    if (words.size() != 1 || (words[0] != "jobs" && !payments) || (print && !out_file.empty()) ||
+        (payments && csv)) {
         usage(err);
         return 2;
     }
     try {
+        if (payments) {
+            std::string database = alias;
+            if (!dir.empty()) {
+                const DriveMap& map = DriveMap::current();
+                database = map.to_logical(map.argument_to_host(dir));
+            }
+            return run_payments(database, ticked, index, has_filter ? &filter : nullptr, out_file,
+                                print, out);
+        }
         JobReportTicks ticks =
             ticked.empty() ? job_report_default_ticks() : parse_job_report_ticks(ticked);
         std::string database = alias;
