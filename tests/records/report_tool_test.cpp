@@ -66,7 +66,7 @@ TEST_F(ReportToolTest, BadInputExitsNonZeroAndWritesNothing) {
         {{"--dir", kDb, "jobs", "--filter", "NO_FIELD = 'x'"}, 1, "NO_FIELD"},
         {{"--dir", kDb, "jobs", "--filter", "POS_STATE = "}, 1, ""},
         {{"--dir", host("nowhere"), "jobs"}, 1, "jsearch2"},
-        {{"--dir", kDb, "payments"}, 2, "usage"},
+        {{"--dir", kDb, "statistics"}, 2, "usage"},
         {{"--dir", kDb, "jobs", "--out", host("x.txt"), "--print"}, 2, "usage"},
         {{"--dir", kDb, "jobs", "--bogus"}, 2, "--bogus"},
         {{"--dir", kDb, "jobs", "--ticked"}, 2, "--ticked"},
