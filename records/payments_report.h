@@ -89,6 +89,11 @@ struct PaymentReportOptions {
 PaymentReport build_payments_report(tables::Table& payments, tables::Table& config,
                                     const PaymentReportTicks& ticks,
                                     const PaymentReportOptions& options = {});
+// The same into report (emptied first); after a failure it holds the lines built up to the record
+// that failed, so a window can show how far the report came.
+void build_payments_report_into(PaymentReport& report, tables::Table& payments,
+                                tables::Table& config, const PaymentReportTicks& ticks,
+                                const PaymentReportOptions& options = {});
 
 // The two lines a successful Save adds to the box: an empty line and "Saved to file: <name>".
 std::vector<std::string> payment_saved_lines(const std::string& display_name);

@@ -429,13 +429,21 @@ class Builder {
 }  // namespace
 
 PaymentReport build_payments_report(tables::Table& payments, tables::Table& config,
-                                    const PaymentReportTicks& given_ticks,
+                                    const PaymentReportTicks& ticks,
                                     const PaymentReportOptions& options) {
+    PaymentReport report;
+    build_payments_report_into(report, payments, config, ticks, options);
+    return report;
+}
+
+void build_payments_report_into(PaymentReport& report, tables::Table& payments,
+                                tables::Table& config, const PaymentReportTicks& given_ticks,
+                                const PaymentReportOptions& options) {
+    report = PaymentReport{};
     PaymentReportTicks ticks = given_ticks;
     ticks[kPaymentItemDate] = true;
     const PaymentReportHeader h = read_payment_report_header(config);
 
-    PaymentReport report;
     auto& lines = report.lines;
     const std::string rule = "+" + std::string(78, '-') + "+";
     const std::string indent(27, ' ');
@@ -486,7 +494,6 @@ PaymentReport build_payments_report(tables::Table& payments, tables::Table& conf
     payments.set_filter("");
     payments.set_filtered(false);
     payments.first();
-    return report;
 }
 
 std::vector<std::string> payment_saved_lines(const std::string& display_name) {

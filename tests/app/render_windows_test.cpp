@@ -58,6 +58,7 @@ TEST_F(AppTest, RenderEveryWindow) {
                              "TConfiguration",
                              "TCreate_Tables",
                              "TJob_Search_Report",
+                             "TPayments_Report",
                              "Tfltr_pavoden2",
                              "Tfltr_jsearch"};
     for (const char* cls : classes) {
