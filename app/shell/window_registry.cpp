@@ -7,6 +7,7 @@
 #include "app/filters/tfltr_jsearch.h"
 #include "app/filters/tfltr_pavoden2.h"
 #include "app/jobsearch/job_search_report.h"
+#include "app/payments/ostrand_records.h"
 #include "app/payments/payments_report.h"
 #include "app/shell/database_backup.h"
 #include "app/picklists/carrier_pick_list.h"
@@ -90,6 +91,7 @@ void register_builtin_windows() {
     add<filters::Tfltr_jsearch>();
     add<jobsearch::TJob_Search_Report>();
     add<payments::TPayments_Report>();
+    add<payments::TOstrand_Records>();
     register_backup_commands();
 }
 

@@ -59,6 +59,7 @@ TEST_F(AppTest, RenderEveryWindow) {
                              "TCreate_Tables",
                              "TJob_Search_Report",
                              "TPayments_Report",
+                             "TOstrand_Records",
                              "Tfltr_pavoden2",
                              "Tfltr_jsearch"};
     for (const char* cls : classes) {
