@@ -107,24 +107,24 @@ int main(int argc, char** argv) {
 
         records::PaymentReportTicks all;
         all.fill(true);
-        records::PaymentReport report;
+        records::PaymentReport built;
         std::vector<std::string> base_lines;
         const std::string file = payments.file_path();
         // One untimed run each, so both read a warm page cache.
-        report = records::build_payments_report(payments, config, all);
+        built = records::build_payments_report(payments, config, all);
         baseline_walk(file, base_lines);
         std::fprintf(stderr, "%llu of %d records reported, %zu lines; baseline %zu rows\n",
-                     static_cast<unsigned long long>(report.records), kPayments,
-                     report.lines.size(), base_lines.size());
+                     static_cast<unsigned long long>(built.records), kPayments, built.lines.size(),
+                     base_lines.size());
 
         report("report_build",
-               best_ms(5, [&] { report = records::build_payments_report(payments, config, all); }),
+               best_ms(5, [&] { built = records::build_payments_report(payments, config, all); }),
                best_ms(5, [&] { baseline_walk(file, base_lines); }));
 
         kit::ReportMemo memo(nullptr, "fld_memo");
         QPlainTextEdit plain;
         QString joined;
-        for (const std::string& l : report.lines) {
+        for (const std::string& l : built.lines) {
             if (!joined.isEmpty()) joined += '\n';
             joined += QString::fromStdString(l);
         }
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
                best_ms(
                    5, [&] { memo.clear_lines(); },
                    [&] {
-                       for (const std::string& l : report.lines) memo.add_line(l);
+                       for (const std::string& l : built.lines) memo.add_line(l);
                        memo.flush();
                    }),
                best_ms(
@@ -140,9 +140,8 @@ int main(int argc, char** argv) {
 
         const std::string out = "c:\\mydata\\KV-DB\\pavoden2\\reports\\PAYMENTS___bench.TXT";
         const fs::path base_out = home / "baseline.txt";
-        report("report_save",
-               best_ms(5, [&] { records::save_payment_report(report.lines, out); }),
-               best_ms(5, [&] { baseline_save(base_out, report.lines); }));
+        report("report_save", best_ms(5, [&] { records::save_payment_report(built.lines, out); }),
+               best_ms(5, [&] { baseline_save(base_out, built.lines); }));
         fs::remove_all(home);
         return 0;
     } catch (const std::exception& e) {

@@ -209,6 +209,11 @@ TEST_F(PaymentWindowTest, EditKeepsOrSetsTheReturnedDateAndRecountsAChangedClear
                 "1250.5");
     EXPECT_EQ(field("SS_AMT"), "1250.5");
     EXPECT_EQ(w.fld_ss_amt->text(), "1250.5");
+    // Fields without a control keep what the record holds through an edit.
+    pay().edit();
+    pay().field("MONTH_YEAR").set_as_string("3/1/2004");
+    pay().field("DATE_1ST_TRY").set_as_string("3/4/2004");
+    pay().post();
 
     // Ticked: the returned-date picker's date is stored.
     click(w, "btn_edit");
@@ -239,6 +244,8 @@ TEST_F(PaymentWindowTest, EditKeepsOrSetsTheReturnedDateAndRecountsAChangedClear
     EXPECT_FALSE(w.DateTimePicker_item_date->empty());
     click(w, "btn_save");
     EXPECT_TRUE(pay().field("DATE_RETURNED").is_null());
+    EXPECT_EQ(field("MONTH_YEAR"), "3/1/2004");
+    EXPECT_EQ(field("DATE_1ST_TRY"), "3/4/2004");
     expect_counts_follow_dates(pay());
 }
 
