@@ -24,9 +24,9 @@ const std::vector<std::string>& job_search_required_fields();
 std::vector<std::string> missing_job_search_fields(tables::Table& jobs);
 
 struct JobSave {
-    double date = 0;                // the picker's date (days from 30 Dec 1899)
-    bool active_at_edit = false;    // ACTIVE as it was when Edit was pressed
-    double today = 0;               // the date ACTIVE_CHANGED takes
+    double date = 0;              // the picker's date (days from 30 Dec 1899)
+    bool active_at_edit = false;  // ACTIVE as it was when Edit was pressed
+    double today = 0;             // the date ACTIVE_CHANGED takes
 };
 
 // Posts the pending record of jobs (edit or insert state) with its keys: DATE, YYYYMMDD from the
@@ -92,8 +92,8 @@ struct MassChangeResult {
 // At the end the row current before is current again, or the first row when it has left the
 // filter. A refusal (mass_change_refusal) changes nothing and throws kInvalidInput with its text;
 // any other failure stops the walk (rows changed so far stay), returns to that row and is thrown.
-MassChangeResult mass_change(tables::Table& edits, MassChangeField field,
-                             const std::string& search, const std::string& value,
+MassChangeResult mass_change(tables::Table& edits, MassChangeField field, const std::string& search,
+                             const std::string& value,
                              const std::function<MassAnswer()>& confirm = {});
 
 // The closing line of a mass change: how many rows changed and how many were left.

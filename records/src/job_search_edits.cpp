@@ -79,8 +79,9 @@ std::vector<std::string> missing_job_search_fields(Table& jobs) {
     std::vector<std::string> missing;
     for (const std::string& name : job_search_required_fields()) {
         const std::string text = jobs.field(name).as_string();
-        const bool blank = std::all_of(text.begin(), text.end(),
-                                       [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+        const bool blank = std::all_of(text.begin(), text.end(), [](char c) {
+            return std::isspace(static_cast<unsigned char>(c));
+        });
         if (blank) missing.push_back(name);
     }
     return missing;
@@ -98,8 +99,8 @@ double save_job_search(Table& jobs, const JobSave& save) {
 
     // Kept so that a save undone after its first post can put the record back as it was.
     const Snapshot before = take_snapshot(jobs);
-    const tables::Bookmark editing_row = state == DatasetState::kEdit ? jobs.bookmark()
-                                                                      : tables::Bookmark{};
+    const tables::Bookmark editing_row =
+        state == DatasetState::kEdit ? jobs.bookmark() : tables::Bookmark{};
     try {
         tables::Transaction tx({&jobs});
         jobs.post();
@@ -290,8 +291,8 @@ MassChangeResult mass_change(Table& edits, MassChangeField field, const std::str
 }
 
 std::string mass_change_summary(const MassChangeResult& result) {
-    std::string text = std::to_string(result.changed) + (result.changed == 1 ? " row" : " rows") +
-                       " changed";
+    std::string text =
+        std::to_string(result.changed) + (result.changed == 1 ? " row" : " rows") + " changed";
     if (result.duplicates > 0)
         text += ", " + std::to_string(result.duplicates) +
                 (result.duplicates == 1 ? " row" : " rows") +

@@ -68,9 +68,9 @@ class EditsTest : public ::testing::Test {
         std::map<std::string, std::string> m;
         edits_.set_filtered(false);
         for (edits_.first(); !edits_.eof(); edits_.next())
-            m[edits_.field("CHANGE_FROM").as_string()] = edits_.field("CHANGE_TO").as_string() +
-                                                          "|" +
-                                                          edits_.field("REASON_NO_SUBMIT").as_string();
+            m[edits_.field("CHANGE_FROM").as_string()] =
+                edits_.field("CHANGE_TO").as_string() + "|" +
+                edits_.field("REASON_NO_SUBMIT").as_string();
         return m;
     }
 
@@ -187,7 +187,8 @@ class RelatedTest : public EditsTest {
         Table t;
         open(t, "jsearch2.DB");
         for (t.first(); !t.eof(); t.next())
-            s.push_back(t.field("ACTIVE").as_string() + "|" + t.field("ACTIVE_CHANGED").as_string());
+            s.push_back(t.field("ACTIVE").as_string() + "|" +
+                        t.field("ACTIVE_CHANGED").as_string());
         return s;
     }
     void expect_filter_cleared() {
@@ -228,7 +229,7 @@ class QuickFindTest : public EditsTest {
         jobs_.open();
         add_job({{"POS_TITLE", "Network Engineer"}, {"POS_STATE", "CO"}});  // 1
         add_job({{"CONTACT_NAME", "DANA WU"}, {"POS_STATE", "AZ"}});        // 2
-        add_job({{"POS_CITY", "PHOENIX"}, {"POS_STATE", "AZ"}});           // 3
+        add_job({{"POS_CITY", "PHOENIX"}, {"POS_STATE", "AZ"}});            // 3
         add_job({{"COMMENT", "called back, ENGINEERING lead"}});            // 4
         add_job({{"POS_TITLE", "ACCOUNTANT"}, {"MEMO", "engineer"}});       // 5
     }
@@ -275,7 +276,9 @@ class MassTest : public EditsTest {
         EditsTest::SetUp();
         const Row rows[] = {
             {{"CHANGE_FROM", "CHEMICAL ENGINEER"}, {"CHANGE_TO", "*** NEW ENTRY, EDIT ME ***"}},
-            {{"CHANGE_FROM", "ENGINEER II"}, {"CHANGE_TO", "ENGINEER"}, {"REASON_NO_SUBMIT", "PAY"}},
+            {{"CHANGE_FROM", "ENGINEER II"},
+             {"CHANGE_TO", "ENGINEER"},
+             {"REASON_NO_SUBMIT", "PAY"}},
             {{"CHANGE_FROM", "MECHANICAL ENGINEER"}, {"CHANGE_TO", "*** NEW ENTRY, EDIT ME ***"}},
             {{"CHANGE_FROM", "NURSE"}, {"CHANGE_TO", "*** NEW ENTRY, EDIT ME ***"}},
             {{"CHANGE_FROM", "SENIOR Engineer"}, {"CHANGE_TO", "*** NEW ENTRY, EDIT ME ***"}},
@@ -314,11 +317,11 @@ TEST_F(MassTest, ExactCaseEveryMatchUnderTheNewRecordsFilterOnce) {
     edits_.next();  // MECHANICAL ENGINEER
     ASSERT_EQ(current(), "MECHANICAL ENGINEER");
     int asked = 0;
-    const MassChangeResult r = mass_change(edits_, MassChangeField::kChangeTo, "ENGINEER",
-                                           "ENGINEERING", [&] {
-                                               ++asked;
-                                               return MassAnswer::kYes;
-                                           });
+    const MassChangeResult r =
+        mass_change(edits_, MassChangeField::kChangeTo, "ENGINEER", "ENGINEERING", [&] {
+            ++asked;
+            return MassAnswer::kYes;
+        });
     // ENGINEER II is outside the filter, "SENIOR Engineer" differs in case.
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(r.matched, 2);
@@ -349,7 +352,8 @@ TEST_F(MassTest, BookmarkReturnAndItsRowLeavingTheFilter) {
 
 TEST_F(MassTest, DuplicateLeftAndCountedTheWalkGoesOn) {
     // Changing ENGINEER II's CHANGE_TO to ENGINEERING and its twin would clash on the key.
-    add(edits_, {{"CHANGE_FROM", "ENGINEER II"}, {"CHANGE_TO", "ENGINEERING"},
+    add(edits_, {{"CHANGE_FROM", "ENGINEER II"},
+                 {"CHANGE_TO", "ENGINEERING"},
                  {"REASON_NO_SUBMIT", "PAY"}});
     edits_.first();
     const MassChangeResult r =
@@ -457,8 +461,8 @@ TEST_F(TitlesTest, FindCategoryAmongRowsSharingAnOrder) {
     const struct {
         const char* text;
         const char* found;
-    } cases[] = {{"DRIVER", "1|DRIVER"},       {"driver", "1|DRIVER"}, {"DR", "1|DRIVER"},
-                 {"BAKER", "2|BAKER"},         {"C", "1|CASHIER"},     {"ZZZ", "1|ENGINEER"},
+    } cases[] = {{"DRIVER", "1|DRIVER"}, {"driver", "1|DRIVER"}, {"DR", "1|DRIVER"},
+                 {"BAKER", "2|BAKER"},   {"C", "1|CASHIER"},     {"ZZZ", "1|ENGINEER"},
                  {"", "1|ANALYST"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
