@@ -219,16 +219,16 @@ TJob_Search::TJob_Search(QWidget* owner)
     DBGrid1->setGeometry(184, grid_top + 28, 768, 700 - grid_top - 36);
     DBGrid1->setAccessibleName("Job search records");
     DBGrid1->set_columns({{"REFNUM", "", 60, {}, {}, true, true},
-                          {"ACTIVE", "", 50, {}, {}, true},
+                          {"ACTIVE", "", 50, {}, {}, true, false},
                           {"ACTIVE_CHANGED", "CHANGED", 75, {}, {}, true, true},
                           {"DATE", "", 75, {}, {}, true, true},
-                          {"TIME", "", 45, {}, {}, true},
-                          {"POS_TITLE", "TITLE", 150, {}, {}, true},
-                          {"CONTACT_NAME", "CONTACT", 110, {}, {}, true},
-                          {"EMAIL", "", 50, {}, {}, true},
-                          {"POS_TYPE", "TYPE", 40, {}, {}, true},
-                          {"POS_CITY", "CITY", 90, {}, {}, true},
-                          {"POS_STATE", "STATE", 45, {}, {}, true}});
+                          {"TIME", "", 45, {}, {}, true, false},
+                          {"POS_TITLE", "TITLE", 150, {}, {}, true, false},
+                          {"CONTACT_NAME", "CONTACT", 110, {}, {}, true, false},
+                          {"EMAIL", "", 50, {}, {}, true, false},
+                          {"POS_TYPE", "TYPE", 40, {}, {}, true, false},
+                          {"POS_CITY", "CITY", 90, {}, {}, true, false},
+                          {"POS_STATE", "STATE", 45, {}, {}, true, false}});
 
     ComboBox1 = new QComboBox(Panel1);
     ComboBox1->setObjectName("ComboBox1");

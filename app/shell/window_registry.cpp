@@ -8,6 +8,9 @@
 #include "app/filters/tfltr_pavoden2.h"
 #include "app/jobsearch/job_search_report.h"
 #include "app/jobsearch/job_search.h"
+#include "app/jobsearch/job_title_edit.h"
+#include "app/jobsearch/disqualified_states_list.h"
+#include "app/jobsearch/disq_titles_list.h"
 #include "app/shell/database_backup.h"
 #include "app/picklists/carrier_pick_list.h"
 #include "app/picklists/category_pick_list.h"
@@ -90,6 +93,9 @@ void register_builtin_windows() {
     add<filters::Tfltr_jsearch>();
     add<jobsearch::TJob_Search_Report>();
     add<jobsearch::TJob_Search>();
+    add<jobsearch::TJob_Title_Edit>();
+    add<jobsearch::TJob_Search_Disqualified_States_List>();
+    add<jobsearch::TJob_Search_Disq_Titles_List>();
     register_backup_commands();
 }
 
