@@ -152,8 +152,8 @@ int update_related_records(Table& jobs, double refnum, bool active, double today
             try {
                 t.close();
                 t.set_filter("");
+                t.set_filtered(false);  // before opening, so the rows are read once
                 t.open();
-                t.set_filtered(false);
             } catch (...) {
                 // A dataset that cannot be reopened shows that to its next user; the walk's own
                 // failure is the one to report.
@@ -161,25 +161,25 @@ int update_related_records(Table& jobs, double refnum, bool active, double today
         }
     } clear_filter{jobs};
 
-    jobs.close();
-    jobs.set_filter("REFNUM = " + refnum_text(refnum));
-    jobs.open();
-    jobs.set_filtered(true);
+    // The records are changed through a dataset of this call's own, filtered on the application
+    // in the table's primary order, which is read faster than the shared dataset's order; the
+    // shared dataset shares its file and sees every change when it is opened again below.
+    tables::Table related;
+    related.set_database_name(jobs.database_name());
+    related.set_table_name(jobs.table_name());
+    related.set_filter("REFNUM = " + refnum_text(refnum));
+    related.set_filtered(true);
+    related.open();
 
-    std::vector<tables::Bookmark> rows;
-    rows.reserve(static_cast<std::size_t>(jobs.record_count()));
-    for (jobs.first(); !jobs.eof(); jobs.next()) rows.push_back(jobs.bookmark());
-
-    ControlsOff quiet(jobs);
-    tables::Transaction tx({&jobs});
+    tables::Transaction tx({&related});
     int n = 0;
-    for (const tables::Bookmark& row : rows) {
-        jobs.goto_bookmark(row);
-        jobs.edit();
-        jobs.field("ACTIVE").set_as_boolean(active);
-        jobs.field("ACTIVE_CHANGED").set_as_date(today);
+    // ACTIVE is neither in the order nor in the filter, so the walk meets every record once.
+    for (related.first(); !related.eof(); related.next()) {
+        related.edit();
+        related.field("ACTIVE").set_as_boolean(active);
+        related.field("ACTIVE_CHANGED").set_as_date(today);
         if (before_post) before_post(n);
-        jobs.post();
+        related.post();
         ++n;
     }
     tx.commit();
@@ -260,8 +260,14 @@ MassChangeResult mass_change(Table& edits, MassChangeField field, const std::str
     try {
         ControlsOff quiet(edits);
         for (const tables::Bookmark& row : rows) {
-            if (!edits.bookmark_valid(row)) continue;
-            edits.goto_bookmark(row);
+            // One lookup per row: a second one after each post would build the table's row map
+            // anew every time. A row gone meanwhile (deleted elsewhere) is passed over.
+            try {
+                edits.goto_bookmark(row);
+            } catch (const Error& e) {
+                if (e.kind() != ErrorKind::kNotFound) throw;
+                continue;
+            }
             if (confirm) {
                 const MassAnswer answer = confirm();
                 if (answer == MassAnswer::kCancel) {
