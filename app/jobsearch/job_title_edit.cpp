@@ -50,7 +50,7 @@ std::string upper(std::string text) {
 }  // namespace
 
 TJob_Title_Edit::TJob_Title_Edit(QWidget* owner)
-    : MaintenanceWindow(owner, "Job_Title_Edit", "", {900, 560}, "Job title edits",
+    : MaintenanceWindow(owner, "Job_Title_Edit", "", {900, 590}, "Job title edits",
                         title_edit_layout(this)),
       edits_(data_module().table_js_edit),
       reasons_(data_module().table_reason) {
@@ -62,41 +62,41 @@ TJob_Title_Edit::TJob_Title_Edit(QWidget* owner)
     set_columns({});
 
     auto* lower = new kit::SidePanel(this, "Panel3");
-    lower->setGeometry(176, 370, 724, 190);
+    lower->setGeometry(176, 370, 724, 220);
 
     auto group = [&](const char* name, const char* caption, int x) {
         auto* g = new QGroupBox(caption, lower);
         g->setObjectName(name);
-        g->setGeometry(x, 6, 300, 140);
+        g->setGeometry(x, 6, 330, 164);
         return g;
     };
     auto box = [&](QGroupBox* g, const char* name, const char* caption, int y) {
         auto* e = new kit::UpperEdit(g, name, 132);
-        e->setGeometry(130, y, 160, 22);
+        e->setGeometry(168, y, 150, 22);
         auto* label = kit::caption_for(g, e, std::string(name) + "_label", caption, 8, y - 4);
         label->setWordWrap(true);
-        label->setGeometry(8, y - 6, 120, 30);
+        label->setGeometry(8, y - 9, 156, 40);
         e->setAccessibleName(kit::q(caption).replace('\n', ' '));
         e->installEventFilter(this);
         return e;
     };
     GroupBox_titles = group("GroupBox_titles", ">JOB TITLE MASS CHANGE<", 8);
-    Edit1 = box(GroupBox_titles, "Edit1", "CHANGE_FROM \nRECORDS CONTAINING", 24);
-    Edit2 = box(GroupBox_titles, "Edit2", "MAKE \"CHANGE_TO\" THIS", 62);
+    Edit1 = box(GroupBox_titles, "Edit1", "CHANGE_FROM \nRECORDS CONTAINING", 30);
+    Edit2 = box(GroupBox_titles, "Edit2", "MAKE \"CHANGE_TO\" THIS", 80);
     btn_mass_change = new QPushButton("Mass Change", GroupBox_titles);
     btn_mass_change->setObjectName("btn_mass_change");
-    btn_mass_change->setGeometry(130, 100, 160, 25);
+    btn_mass_change->setGeometry(168, 126, 150, 25);
 
-    GroupBox_reasons = group("GroupBox_reasons", "REASON NO SUBMIT", 316);
-    Edit3 = box(GroupBox_reasons, "Edit3", "CHANGE TO CONTAINING", 24);
-    Edit4 = box(GroupBox_reasons, "Edit4", "SET REASON_NO_SUBMIT\nTO THIS VALUE", 62);
+    GroupBox_reasons = group("GroupBox_reasons", "REASON NO SUBMIT", 346);
+    Edit3 = box(GroupBox_reasons, "Edit3", "CHANGE TO CONTAINING", 30);
+    Edit4 = box(GroupBox_reasons, "Edit4", "SET REASON_NO_SUBMIT\nTO THIS VALUE", 80);
     btn_mass_change2 = new QPushButton("Mass Change", GroupBox_reasons);
     btn_mass_change2->setObjectName("btn_mass_change2");
-    btn_mass_change2->setGeometry(130, 100, 160, 25);
+    btn_mass_change2->setGeometry(168, 126, 150, 25);
 
     cb_confirm = new QCheckBox("Confirm All Changes", lower);
     cb_confirm->setObjectName("cb_confirm");
-    cb_confirm->setGeometry(16, 156, 200, 22);
+    cb_confirm->setGeometry(16, 184, 200, 22);
     QFont bold = cb_confirm->font();
     bold.setBold(true);
     cb_confirm->setFont(bold);
@@ -106,10 +106,10 @@ TJob_Title_Edit::TJob_Title_Edit(QWidget* owner)
     cb_confirm->setChecked(true);
     btn_reset = new QPushButton("Reset", lower);
     btn_reset->setObjectName("btn_reset");
-    btn_reset->setGeometry(230, 154, 90, 25);
+    btn_reset->setGeometry(230, 182, 90, 25);
     lbl_mass_result = new QLabel(lower);
     lbl_mass_result->setObjectName("lbl_mass_result");
-    lbl_mass_result->setGeometry(330, 156, 390, 22);
+    lbl_mass_result->setGeometry(330, 184, 390, 22);
 
     auto on_click = [this](QPushButton* b, void (TJob_Title_Edit::*handler)()) {
         connect(b, &QPushButton::clicked, this,
