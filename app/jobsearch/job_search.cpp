@@ -123,8 +123,7 @@ TJob_Search::TJob_Search(QWidget* owner)
     constexpr int kLeftCaption = 184, kLeftField = 300, kRightCaption = 572, kRightField = 690;
     constexpr int kFieldWidth = 250, kPitch = 28;
     int row = 0;
-    auto place = [&](QWidget* field, const std::string& caption, bool right, int r,
-                     int width = kFieldWidth) {
+    auto place = [&](QWidget* field, const std::string& caption, bool right, int r, int width) {
         const int y = 8 + kPitch * r;
         field->setGeometry(right ? kRightField : kLeftField, y, width, 22);
         kit::caption_for(this, field, field->objectName().toStdString() + "_label", caption,
@@ -148,7 +147,7 @@ TJob_Search::TJob_Search(QWidget* owner)
     fld_contact_name->bind(ds, "CONTACT_NAME");
     fld_contact_name->set_list_source(list(dm.table_contact_name, "ds_Contact_Name"),
                                       "CONTACT_NAME", "CONTACT_NAME");
-    place(fld_contact_name, "CONTACT NAME", false, row);
+    place(fld_contact_name, "CONTACT NAME", false, row, kFieldWidth);
 
     fld_email = new TruthCombo(this, "fld_email", {"TRUE", "FALSE"});
     fld_email->bind(ds, "EMAIL");
@@ -157,7 +156,7 @@ TJob_Search::TJob_Search(QWidget* owner)
     fld_city = new kit::DBLookupCombo(this, "fld_city");
     fld_city->bind(ds, "POS_CITY");
     fld_city->set_list_source(list(dm.table_city, "ds_city"), "CITY", "CITY");
-    place(fld_city, "POSITION CITY", false, row);
+    place(fld_city, "POSITION CITY", false, row, kFieldWidth);
 
     fld_active = new TruthCombo(this, "fld_active", {"True", "False"});
     fld_active->bind(ds, "ACTIVE");

@@ -97,26 +97,13 @@ TEST_F(AppTest, EveryWindowAndControlHasAnAccessibleName) {
         return i ? i->text(QAccessible::Name) : QString();
     };
     std::vector<std::unique_ptr<QDialog>> windows;
-    for (const char* cls : {"TCategory_Pick_List",
-                            "TCarrier_Pick_List",
-                            "TItem_Pick_List",
-                            "TComment_Pick_List",
-                            "TContact_Name_Pick_List",
-                            "TComment_JS_Pick_List",
-                            "TCity",
-                            "TPosition_Code_Pick_List",
-                            "TPosition_Title_Pick_List",
-                            "TReason_Pick_List",
-                            "TSearch_Engines",
-                            "TConfiguration",
-                            "TJob_Search",
-                            "TJob_Title_Edit",
-                            "TJob_Search_Disqualified_States_List",
-                            "TJob_Search_Disq_Titles_List",
-                            "TCreate_Tables",
-                            "TJob_Search_Report",
-                            "Tfltr_pavoden2",
-                            "Tfltr_jsearch"}) {
+    for (const char* cls :
+         {"TCategory_Pick_List", "TCarrier_Pick_List", "TItem_Pick_List", "TComment_Pick_List",
+          "TContact_Name_Pick_List", "TComment_JS_Pick_List", "TCity", "TPosition_Code_Pick_List",
+          "TPosition_Title_Pick_List", "TReason_Pick_List", "TSearch_Engines", "TConfiguration",
+          "TJob_Search", "TJob_Title_Edit", "TJob_Search_Disqualified_States_List",
+          "TJob_Search_Disq_Titles_List",
+          "TCreate_Tables", "TJob_Search_Report", "Tfltr_pavoden2", "Tfltr_jsearch"}) {
         windows.push_back((*shell::find_window(cls))(&main()));
     }
     std::vector<QWidget*> tops{&main()};
