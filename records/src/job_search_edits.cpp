@@ -150,6 +150,10 @@ int update_related_records(Table& jobs, double refnum, bool active, double today
         Table& t;
         ~ClearFilter() {
             try {
+                // Unfiltered already, the dataset shows the changed records as it is: its rows
+                // are read afresh once another dataset has written the file, and their order is
+                // not touched by ACTIVE.
+                if (t.active() && !t.filtered() && t.filter().empty()) return;
                 t.close();
                 t.set_filter("");
                 t.set_filtered(false);  // before opening, so the rows are read once
