@@ -9,6 +9,10 @@
 #include "app/jobsearch/job_search_report.h"
 #include "app/payments/ostrand_records.h"
 #include "app/payments/payments_report.h"
+#include "app/jobsearch/job_search.h"
+#include "app/jobsearch/job_title_edit.h"
+#include "app/jobsearch/disqualified_states_list.h"
+#include "app/jobsearch/disq_titles_list.h"
 #include "app/shell/database_backup.h"
 #include "app/picklists/carrier_pick_list.h"
 #include "app/picklists/category_pick_list.h"
@@ -92,6 +96,10 @@ void register_builtin_windows() {
     add<jobsearch::TJob_Search_Report>();
     add<payments::TPayments_Report>();
     add<payments::TOstrand_Records>();
+    add<jobsearch::TJob_Search>();
+    add<jobsearch::TJob_Title_Edit>();
+    add<jobsearch::TJob_Search_Disqualified_States_List>();
+    add<jobsearch::TJob_Search_Disq_Titles_List>();
     register_backup_commands();
 }
 

@@ -163,12 +163,8 @@ TEST_F(AppTest, EveryPickListAndUtilityEntryOpensItsWindow) {
 TEST_F(AppTest, LaterWindowsAreListedDisabledAndSayTheyAreNotThereYet) {
     start();
     const std::vector<std::vector<std::string>> later = {
-        {"Databases", "Job Search Records", "Maintain Job Search Records"},
         {"Databases", "Job Search Records", "Job Search Edits/Imports"},
         {"Databases", "Job Search Records", "Update Statistics"},
-        {"Databases", "Pick Lists", "Job Search", "Disqualified Job Titles"},
-        {"Databases", "Pick Lists", "Job Search", "Disqualified States"},
-        {"Databases", "Pick Lists", "Job Search", "Job Title Edits"},
         {"Reports", "Job Search", "Disqualified By State"},
         {"Reports", "Job Search", "Disqualified By Title"},
     };

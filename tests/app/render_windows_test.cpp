@@ -57,6 +57,10 @@ TEST_F(AppTest, RenderEveryWindow) {
                              "TSearch_Engines",
                              "TConfiguration",
                              "TCreate_Tables",
+                             "TJob_Search",
+                             "TJob_Title_Edit",
+                             "TJob_Search_Disqualified_States_List",
+                             "TJob_Search_Disq_Titles_List",
                              "TJob_Search_Report",
                              "TPayments_Report",
                              "TOstrand_Records",
@@ -99,6 +103,8 @@ TEST_F(AppTest, EveryWindowAndControlHasAnAccessibleName) {
          {"TCategory_Pick_List", "TCarrier_Pick_List", "TItem_Pick_List", "TComment_Pick_List",
           "TContact_Name_Pick_List", "TComment_JS_Pick_List", "TCity", "TPosition_Code_Pick_List",
           "TPosition_Title_Pick_List", "TReason_Pick_List", "TSearch_Engines", "TConfiguration",
+          "TJob_Search", "TJob_Title_Edit", "TJob_Search_Disqualified_States_List",
+          "TJob_Search_Disq_Titles_List",
           "TCreate_Tables", "TJob_Search_Report", "Tfltr_pavoden2", "Tfltr_jsearch"}) {
         windows.push_back((*shell::find_window(cls))(&main()));
     }
