@@ -7,6 +7,7 @@
 #include "job_stats_fixture.h"
 #include "platform/clock.h"
 #include "platform/error.h"
+#include "platform/file_system.h"
 #include "utility/text_conv.h"
 
 namespace pavo::records::test {
@@ -260,6 +261,96 @@ TEST_F(StatsTest, MonthListFollowsTheFilterAndTalliesSplitBySubmitted) {
     EXPECT_EQ(jobs_.record_number(), 2);
     EXPECT_EQ(jobs_.index_name(), "POS_STATE_");
     EXPECT_EQ(jobs_.filter(), "POS_STATE = 'CO'");
+}
+
+class MonthlyTest : public StatsTest {
+  protected:
+    void SetUp() override {
+        StatsTest::SetUp();
+        add_category("1", "ENGINEER", "TOO FAR");
+        add_category("2", "CLERK");
+        add_state("AZ");
+        add_state("CO");
+        // Both ends of March 2004 and the days just outside it.
+        add_titled("ENGINEER", "2/29/2004", "CO");
+        add_titled("ENGINEER", "3/1/2004", "CO");
+        add_titled("CLERK", "3/31/2004", "AZ");
+        add_titled("CLERK", "3/31/2004", "CO");
+        add_titled("ENGINEER", "4/1/2004", "AZ");
+        // The user's filter would leave March's AZ record out; the monthly run ignores it.
+        jobs_.set_filter("POS_STATE = 'CO'");
+        jobs_.set_filtered(true);
+    }
+    bool exists(const std::string& name) {
+        tables::Table t;
+        t.set_database_name(kDb);
+        t.set_table_name(name);
+        return t.exists();
+    }
+    const YearMonth march{2004, 3};
+};
+
+TEST_F(MonthlyTest, CountsBothEndsOfTheMonthIntoItsOwnTables) {
+    MonthlyOutcome out = update_monthly_stats(jobs_, st_, jt_, march, true, true);
+    EXPECT_EQ(out.records, 3);
+    EXPECT_EQ(counted("200403st.db", "STATE"),
+              (std::vector<Counted>{{"AZ", 1, 1.0 / 3 * 100}, {"CO", 2, 2.0 / 3 * 100}}));
+    EXPECT_EQ(counted("200403jt.db", "CATEGORY"),
+              (std::vector<Counted>{{"ENGINEER", 1, 1.0 / 3 * 100}, {"CLERK", 2, 2.0 / 3 * 100}}));
+    EXPECT_EQ(values("200403jt.db", "REASON_NOT_SUBMITTED"),
+              (std::vector<std::string>{"TOO FAR", "R"}));
+    // The overall tables keep their counts; the job-search filter is off afterwards.
+    EXPECT_EQ(counted("STATS_JT.DB", "CATEGORY"),
+              (std::vector<Counted>{{"ENGINEER", 7, 0.0}, {"CLERK", 7, 0.0}}));
+    EXPECT_EQ(counted("STATS_ST.DB", "STATE"),
+              (std::vector<Counted>{{"AZ", 7, 0.0}, {"CO", 7, 0.0}}));
+    EXPECT_FALSE(jobs_.filtered());
+    EXPECT_EQ(jobs_.filter(), "");
+    EXPECT_EQ(st_.table_name(), "STATS_ST.DB");
+    EXPECT_EQ(jt_.table_name(), "STATS_JT.DB");
+    EXPECT_FALSE(exists("200403st~new.db"));
+}
+
+TEST_F(MonthlyTest, NoAnswersKeepEarlierResults) {
+    update_monthly_stats(jobs_, st_, jt_, march, true, true);
+    add_titled("CLERK", "3/15/2004", "AZ");
+    jobs_.set_filtered(true);
+    // Both No: nothing is touched, not even the user's filter.
+    update_monthly_stats(jobs_, st_, jt_, march, false, false);
+    EXPECT_TRUE(jobs_.filtered());
+    // State only: the title table keeps the earlier result.
+    update_monthly_stats(jobs_, st_, jt_, march, true, false);
+    EXPECT_EQ(std::get<1>(counted("200403st.db", "STATE")[0]), 2);
+    EXPECT_EQ(std::get<1>(counted("200403jt.db", "CATEGORY")[1]), 2);
+    // A month without records writes zeros, not a division by zero.
+    update_monthly_stats(jobs_, st_, jt_, {2001, 6}, true, true);
+    EXPECT_EQ(counted("200106jt.db", "CATEGORY"),
+              (std::vector<Counted>{{"ENGINEER", 0, 0.0}, {"CLERK", 0, 0.0}}));
+}
+
+TEST_F(MonthlyTest, AFailureOrCancelLeavesTheEarlierMonthlyTablesAndTheDatasets) {
+    update_monthly_stats(jobs_, st_, jt_, march, true, true);
+    add_titled("CLERK", "3/15/2004", "AZ");
+    {
+        // The second rename is the state table's move into place.
+        FaultyFileSystem faulty;
+        faulty.fail_rename_call = 1;
+        ScopedFileSystem scoped(&faulty);
+        jobs_.set_filtered(true);
+        EXPECT_THROW(update_monthly_stats(jobs_, st_, jt_, march, true, true), Error);
+    }
+    EXPECT_FALSE(jobs_.filtered());
+    EXPECT_EQ(std::get<1>(counted("200403st.db", "STATE")[0]), 1);
+    EXPECT_EQ(std::get<1>(counted("200403jt.db", "CATEGORY")[1]), 2);
+    EXPECT_FALSE(exists("200403st~new.db"));
+    EXPECT_TRUE(st_.active());
+    EXPECT_EQ(st_.table_name(), "STATS_ST.DB");
+    EXPECT_EQ(jt_.table_name(), "STATS_JT.DB");
+
+    auto stop = [](long long reached, long long) { return reached < 4; };
+    EXPECT_TRUE(update_monthly_stats(jobs_, st_, jt_, march, true, true, stop).cancelled);
+    EXPECT_EQ(std::get<1>(counted("200403st.db", "STATE")[0]), 1);
+    EXPECT_THROW(update_monthly_stats(jobs_, st_, jt_, {2004, 13}, true, true), Error);
 }
 
 TEST(MonthLine, OnlyAWholeMonthInTheListsFormIsAccepted) {
