@@ -322,6 +322,10 @@ TEST_F(MonthlyTest, NoAnswersKeepEarlierResults) {
     update_monthly_stats(jobs_, st_, jt_, march, true, false);
     EXPECT_EQ(std::get<1>(counted("200403st.db", "STATE")[0]), 2);
     EXPECT_EQ(std::get<1>(counted("200403jt.db", "CATEGORY")[1]), 2);
+    // Records without a date fall in December 1899, as the month list shows them.
+    add_titled("CLERK", "", "AZ");
+    EXPECT_EQ(update_monthly_stats(jobs_, st_, jt_, {1899, 12}, true, false).records, 1);
+    EXPECT_EQ(std::get<1>(counted("189912st.db", "STATE")[0]), 1);
     // A month without records writes zeros, not a division by zero.
     update_monthly_stats(jobs_, st_, jt_, {2001, 6}, true, true);
     EXPECT_EQ(counted("200106jt.db", "CATEGORY"),
