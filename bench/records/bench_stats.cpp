@@ -39,7 +39,7 @@ namespace {
 constexpr int kJobs = 62899;
 constexpr int kCategories = 721;
 const char* const kDb = "c:\\bench";
-const int kStates = 61;
+constexpr std::size_t kStates = 61;
 
 void check(int rc, sqlite3* db, const char* what) {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {

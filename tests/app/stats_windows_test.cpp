@@ -131,6 +131,25 @@ TEST_F(StatsWindowTest, CancelDuringARunLeavesTheTablesAsTheyWere) {
     EXPECT_TRUE(w.btn_update_job_title_stats->isEnabled());
 }
 
+TEST_F(StatsWindowTest, ProgressIsPacedAndTheFinalFigureAlwaysShown) {
+    kit::ProgressStatusBar bar(nullptr, "bar");
+    QPushButton cancel("Cancel");
+    cancel.setEnabled(false);
+    kit::LongRun run(&cancel, &bar);
+    auto t = std::chrono::steady_clock::now();
+    run.set_clock([&] { return t += std::chrono::milliseconds(10); });
+    bool told_to_stop = false;
+    const bool finished = run.run_reporting([&](const kit::LongRun::Reporter& progress) {
+        for (long long i = 1; i <= 97; ++i) told_to_stop |= !progress(i, 97);
+    });
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(told_to_stop);
+    // 97 records 10 ms apart: one text per 50 ms, and the last figure on top.
+    EXPECT_EQ(bar.text(), "97 of 97");
+    EXPECT_EQ(run.progress_shown(), 19 + 1);
+    EXPECT_FALSE(cancel.isEnabled());
+}
+
 TEST_F(StatsWindowTest, NewCategoriesAndTitlesAndTheFilterNote) {
     Tstatistics_update w(&main());
     w.show();
