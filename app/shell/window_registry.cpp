@@ -26,6 +26,8 @@
 #include "app/picklists/reason_pick_list.h"
 #include "app/picklists/search_engines.h"
 #include "app/shell/configuration.h"
+#include "app/stats/statistics_update.h"
+#include "app/stats/stats_report_windows.h"
 
 namespace pavo::app::shell {
 namespace {
@@ -100,6 +102,9 @@ void register_builtin_windows() {
     add<jobsearch::TJob_Title_Edit>();
     add<jobsearch::TJob_Search_Disqualified_States_List>();
     add<jobsearch::TJob_Search_Disq_Titles_List>();
+    add<stats::Tstatistics_update>();
+    add<stats::TJob_Search_Stats_Job_State>();
+    add<stats::TJob_Search_Stats_Job_Title>();
     register_backup_commands();
 }
 

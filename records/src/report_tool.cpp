@@ -9,6 +9,7 @@
 #include "records/filter_lists.h"
 #include "records/job_report.h"
 #include "records/payments_report.h"
+#include "records/stats_report.h"
 #include "tables/table.h"
 #include "utility/tkit.h"
 
@@ -21,6 +22,8 @@ void usage(std::ostream& out) {
            "                       [--index NAME] [--filter EXPR] [--csv] [--out FILE | --print]\n"
            "       pavoden2-report [--alias NAME | --dir PATH] payments [--ticked 0,2,19,...]\n"
            "                       [--index NAME] [--filter EXPR] [--out FILE | --print]\n"
+           "       pavoden2-report [--alias NAME | --dir PATH] state|title [--table NAME]\n"
+           "                       [--out FILE | --print]\n"
            "\n"
            "Writes a report of the table set named by alias (default PAVODEN2) or folder, as its\n"
            "report window writes it, and prints the written file's path.\n"
@@ -47,11 +50,20 @@ void usage(std::ostream& out) {
            "  --index NAME   order of the records (an index of PAVODEN2.DB; default YYYYMMDD_)\n"
            "  --filter EXPR  only the records the filter passes (compared case-sensitively);\n"
            "                 without one, the report's own categories\n"
-           "Both:\n"
+           "state, title: the statistics reports by state and by job title.\n"
+           "  --table NAME   a monthly statistics table (200403st.db, 200403jt.db) instead of\n"
+           "                 STATS_ST.DB or STATS_JT.DB; the report file is named by its month\n"
+           "Every report:\n"
            "  --out FILE     write the report to FILE (a new file) instead of the reports folder\n"
            "  --print        print the report's text instead of its path\n"
            "Paths: "
         << DriveMap::argument_rule_help() << '\n';
+}
+
+std::string database_of(const std::string& alias, const std::string& dir) {
+    if (dir.empty()) return alias;
+    const DriveMap& map = DriveMap::current();
+    return map.to_logical(map.argument_to_host(dir));
 }
 
 // The payments subcommand: the report the window's Generate builds, saved as its Save saves it.
@@ -87,10 +99,45 @@ int run_payments(const std::string& database, const std::string& ticked, const s
     return 0;
 }
 
+// A statistics report as its window makes it: Generate (or Select Month of the named table, then
+// Generate), then Save.
+int run_stats_report(StatsReportKind kind, const std::string& database, const std::string& table,
+                     const std::string& out_file, bool print, std::ostream& out,
+                     std::ostream& err) {
+    try {
+        const std::string overall = kind == StatsReportKind::kState ? "STATS_ST.DB" : "STATS_JT.DB";
+        tables::Table config;
+        config.set_database_name(database);
+        config.set_table_name("CONFIG.DB");
+        config.open();
+        std::vector<std::string> lines = stats_report_lines(
+            kind, database, table.empty() ? overall : table, read_report_address(config));
+        if (print) {
+            for (const std::string& line : lines) out << line << "\r\n";
+            return 0;
+        }
+        std::string path = out_file.empty()
+                               ? stats_report_file_name(kind, table, tkit_yyyy_mm_dd_hh_mm_ss())
+                               : DriveMap::current().argument_to_host(out_file).string();
+        // A report never replaces a file the caller named by mistake.
+        if (!out_file.empty() && file_system().exists(path))
+            throw Error(ErrorKind::kExists, "The file exists already: " + path);
+        lines.push_back("");
+        lines.push_back(saved_to_line(path));
+        save_stats_report(lines, path);
+        out << DriveMap::current().argument_to_host(path).string() << '\n';
+        return 0;
+    } catch (const std::exception& e) {
+        out.flush();
+        err << "pavoden2-report: " << e.what() << '\n';
+        return 1;
+    }
+}
+
 }  // namespace
 
 int run_report_tool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::string alias = "PAVODEN2", dir, ticked, index, filter, out_file;
+    std::string alias = "PAVODEN2", dir, ticked, index, filter, out_file, table;
     bool has_filter = false, print = false, csv = false;
     std::vector<std::string> words;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -107,7 +154,9 @@ int run_report_tool(const std::vector<std::string>& args, std::ostream& out, std
         else if (a == "--filter" && has_value) {
             filter = args[++i];
             has_filter = true;
-        } else if (a == "--out" && has_value)
+        } else if (a == "--table" && has_value)
+            table = args[++i];
+        else if (a == "--out" && has_value)
             out_file = args[++i];
         else if (a == "--print")
             print = true;
@@ -125,28 +174,27 @@ int run_report_tool(const std::vector<std::string>& args, std::ostream& out, std
         }
     }
     const bool payments = words.size() == 1 && words[0] == "payments";
-    if (words.size() != 1 || (words[0] != "jobs" && !payments) || (print && !out_file.empty()) ||
-        (payments && csv)) {
+    const bool stats = words.size() == 1 && (words[0] == "state" || words[0] == "title");
+    const bool jobs_options = !ticked.empty() || !index.empty() || has_filter || csv;
+    if (words.size() != 1 || (words[0] != "jobs" && !stats && !payments) ||
+        (print && !out_file.empty()) || (payments && csv) || (stats && jobs_options) ||
+        (!stats && !table.empty())) {
         usage(err);
         return 2;
     }
+    if (stats) {
+        StatsReportKind kind =
+            words[0] == "state" ? StatsReportKind::kState : StatsReportKind::kTitle;
+        return run_stats_report(kind, database_of(alias, dir), table, out_file, print, out, err);
+    }
     try {
         if (payments) {
-            std::string database = alias;
-            if (!dir.empty()) {
-                const DriveMap& map = DriveMap::current();
-                database = map.to_logical(map.argument_to_host(dir));
-            }
-            return run_payments(database, ticked, index, has_filter ? &filter : nullptr, out_file,
+            return run_payments(database_of(alias, dir), ticked, index, has_filter ? &filter : nullptr, out_file,
                                 print, out);
         }
         JobReportTicks ticks =
             ticked.empty() ? job_report_default_ticks() : parse_job_report_ticks(ticked);
-        std::string database = alias;
-        if (!dir.empty()) {
-            const DriveMap& map = DriveMap::current();
-            database = map.to_logical(map.argument_to_host(dir));
-        }
+        std::string database = database_of(alias, dir);
         tables::Table jobs, config;
         for (auto [t, name] : {std::pair{&jobs, "jsearch2.DB"}, std::pair{&config, "CONFIG.DB"}}) {
             t->set_database_name(database);

@@ -65,7 +65,10 @@ TEST_F(AppTest, RenderEveryWindow) {
                              "TPayments_Report",
                              "TOstrand_Records",
                              "Tfltr_pavoden2",
-                             "Tfltr_jsearch"};
+                             "Tfltr_jsearch",
+                             "Tstatistics_update",
+                             "TJob_Search_Stats_Job_State",
+                             "TJob_Search_Stats_Job_Title"};
     for (const char* cls : classes) {
         const shell::WindowFactory* f = shell::find_window(cls);
         ASSERT_NE(f, nullptr) << cls;
@@ -105,7 +108,8 @@ TEST_F(AppTest, EveryWindowAndControlHasAnAccessibleName) {
           "TPosition_Title_Pick_List", "TReason_Pick_List", "TSearch_Engines", "TConfiguration",
           "TJob_Search", "TJob_Title_Edit", "TJob_Search_Disqualified_States_List",
           "TJob_Search_Disq_Titles_List",
-          "TCreate_Tables", "TJob_Search_Report", "Tfltr_pavoden2", "Tfltr_jsearch"}) {
+          "TCreate_Tables", "TJob_Search_Report", "Tfltr_pavoden2", "Tfltr_jsearch",
+          "Tstatistics_update", "TJob_Search_Stats_Job_State", "TJob_Search_Stats_Job_Title"}) {
         windows.push_back((*shell::find_window(cls))(&main()));
     }
     std::vector<QWidget*> tops{&main()};
