@@ -57,6 +57,14 @@ StepOutcome update_job_title_edits(tables::Table& jobs, tables::Table& js_edit, 
 // placeholder.
 StepOutcome update_job_titles(tables::Table& jobs, tables::Table& js_edit, const StepIo& io);
 
+// (5) Adds every POS_TITLE of jobs that POSTITLE.DB lacks (the statistics' routine).
+StepOutcome update_position_titles(tables::Table& jobs, tables::Table& postitle, const StepIo& io);
+
+// (6) Saves STATS_JT.DB to a dated ZIP, empties it and adds one category row per distinct
+// title (the statistics' routine), all in one transaction: a failure leaves the rows as they were.
+StepOutcome rebuild_title_categories(tables::Table& jobs, tables::Table& stats_jt,
+                                     const StepIo& io);
+
 // (7) Saves REASON.db to a dated ZIP, empties it, then adds every distinct trimmed
 // REASON_NO_SUBMIT of jobs and of js_edit.
 StepOutcome rebuild_reasons(tables::Table& jobs, tables::Table& reason, tables::Table& js_edit,

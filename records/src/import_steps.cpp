@@ -8,6 +8,7 @@
 #include "platform/drive_map.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "records/job_stats.h"
 #include "utility/text_conv.h"
 #include "utility/tkit.h"
 
@@ -263,6 +264,60 @@ StepOutcome update_job_titles(Table& jobs, Table& js_edit, const StepIo& io) {
         });
     }
     js_edit.first();
+    return out;
+}
+
+namespace {
+
+StatsProgress stats_progress(const StepIo& io) {
+    if (!io.status) return {};
+    return [&io](long long reached, long long total) {
+        status(io, reached, total);
+        return true;
+    };
+}
+
+StepOutcome from_add(const AddOutcome& a) {
+    StepOutcome o;
+    o.read = a.scanned;
+    o.added = a.added;
+    o.failures = a.failures;
+    o.first_failure = a.first_failure;
+    return o;
+}
+
+}  // namespace
+
+StepOutcome update_position_titles(Table& jobs, Table& postitle, const StepIo& io) {
+    clear_status(io);
+    StepOutcome out = from_add(add_new_position_titles(jobs, postitle, stats_progress(io)));
+    jobs.first();
+    postitle.first();
+    return out;
+}
+
+StepOutcome rebuild_title_categories(Table& jobs, Table& stats_jt, const StepIo& io) {
+    StepOutcome out;
+    std::string zip;
+    try {
+        zip = save_table_to_zip(stats_jt);
+    } catch (const std::exception& e) {
+        out.stopped = true;
+        out.stop_reason = "the rows of " + stats_jt.table_name() +
+                          " could not be saved first, so it was not emptied: " + e.what();
+        return out;
+    }
+    log(io, "Saved the rows of " + stats_jt.table_name() + " in " + zip);
+    log(io, "Emptying Job Title Statistics Table");
+    {
+        // Emptied and refilled together: the user's orders and reasons are never left half gone.
+        tables::Transaction txn({&stats_jt});
+        stats_jt.empty_table();
+        out = from_add(add_new_categories(jobs, stats_jt, stats_progress(io)));
+        txn.commit();
+    }
+    stats_jt.refresh();
+    stats_jt.first();
     return out;
 }
 

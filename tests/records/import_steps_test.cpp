@@ -222,6 +222,30 @@ TEST_F(StepsTest, ReasonsAndCitiesAreSavedThenRebuiltFromTheValuesInUse) {
     EXPECT_EQ(stored_rows("CITY.db"), 5);
 }
 
+TEST_F(StepsTest, PositionTitlesAndCategoriesThroughTheStatisticsRoutines) {
+    StepOutcome o = update_position_titles(jobs_, postitle_, rec_.io());
+    EXPECT_EQ(o.failures, 0) << o.first_failure;
+    EXPECT_EQ(as_set(column(postitle_, "POS_TITLE")),
+              (std::set<std::string>{"O'BRIEN'S DEV", "C++ DEV*", "C++ DEV", "c++ dev"}));
+    EXPECT_EQ(update_position_titles(jobs_, postitle_, rec_.io()).added, 0);
+
+    add(stats_, {{"ORDER", "3"}, {"CATEGORY", "MINE"}, {"REASON_NOT_SUBMITTED", "MY REASON"}});
+    o = rebuild_title_categories(jobs_, stats_, rec_.io());
+    ASSERT_FALSE(o.stopped) << o.stop_reason;
+    EXPECT_EQ(o.failures, 0) << o.first_failure;
+    EXPECT_EQ(as_set(column(stats_, "CATEGORY")),
+              (std::set<std::string>{"O'BRIEN'S DEV", "C++ DEV*", "C++ DEV"}));
+    EXPECT_EQ(rec_.log.at(0),
+              "Saved the rows of STATS_JT.DB in "
+              "c:\\mydata\\KV-DB\\PAVODEN2\\zip\\databases\\STATS_JT-2026-12-"
+              "08-14-05-09.zip");
+    EXPECT_EQ(
+        rows_in_zip(DriveMap::current().to_host("c:\\mydata\\KV-DB\\PAVODEN2\\zip\\databases\\"
+                                                "STATS_JT-2026-12-08-14-05-09.zip"),
+                    "STATS_JT.DB", "REASON_NOT_SUBMITTED", home_),
+        (std::vector<std::string>{"MY REASON"}));
+}
+
 TEST_F(StepsTest, AnUnwritableZipLeavesTheTableWhole) {
     add(reason_, {{"REASON", "KEEP ME"}});
     add(city_, {{"CITY", "KEEP ME TOO"}});
@@ -239,6 +263,9 @@ TEST_F(StepsTest, AnUnwritableZipLeavesTheTableWhole) {
     EXPECT_TRUE(o.stopped);
     EXPECT_EQ(column(city_, "CITY"), (std::vector<std::string>{"KEEP ME TOO"}));
     EXPECT_TRUE(rec_.notices.empty());
+    add(stats_, {{"ORDER", "3"}, {"CATEGORY", "MINE"}});
+    EXPECT_TRUE(rebuild_title_categories(jobs_, stats_, rec_.io()).stopped);
+    EXPECT_EQ(column(stats_, "CATEGORY"), (std::vector<std::string>{"MINE"}));
     EXPECT_EQ(step_summary("(7) Update Reason Not Submitted Table", o)
                   .rfind("(7) Update Reason Not Submitted Table stopped: the rows of CITY.db", 0),
               0u);
