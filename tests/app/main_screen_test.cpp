@@ -165,7 +165,6 @@ TEST_F(AppTest, LaterWindowsAreListedDisabledAndSayTheyAreNotThereYet) {
     const std::vector<std::vector<std::string>> later = {
         {"Databases", "Payment Records", "Maintain Payment Records"},
         {"Databases", "Job Search Records", "Maintain Job Search Records"},
-        {"Databases", "Job Search Records", "Job Search Edits/Imports"},
         {"Databases", "Job Search Records", "Update Statistics"},
         {"Databases", "Pick Lists", "Job Search", "Disqualified Job Titles"},
         {"Databases", "Pick Lists", "Job Search", "Disqualified States"},

@@ -59,6 +59,7 @@ TEST_F(AppTest, RenderEveryWindow) {
                              "TCreate_Tables",
                              "TJob_Search_Report",
                              "Tfltr_pavoden2",
+                             "Tjob_search_import_edits_form",
                              "Tfltr_jsearch"};
     for (const char* cls : classes) {
         const shell::WindowFactory* f = shell::find_window(cls);
