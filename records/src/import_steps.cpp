@@ -234,6 +234,15 @@ StepOutcome update_job_title_edits(Table& jobs, Table& js_edit, const StepIo& io
 StepOutcome update_job_titles(Table& jobs, Table& js_edit, const StepIo& io) {
     StepOutcome out;
     log(io, "Scanning \"Job Search Table\" and changing job title based on Job Title Edit table");
+    // The edit table read once: the first row of each CHANGE_FROM in the table's order, which is
+    // the row a search of that value would find.
+    std::unordered_map<std::string, std::string> change_to;
+    {
+        ControlsOff off(js_edit);
+        for (js_edit.first(); !js_edit.eof(); js_edit.next())
+            change_to.emplace(js_edit.field("CHANGE_FROM").as_string(),
+                              js_edit.field("CHANGE_TO").as_string());
+    }
     {
         ControlsOff off(jobs), off_edit(js_edit);
         const long long total = jobs.record_count();
@@ -241,22 +250,19 @@ StepOutcome update_job_titles(Table& jobs, Table& js_edit, const StepIo& io) {
             ++out.read;
             guarded_record(out, jobs, {}, [&] {
                 const std::string title = jobs.field("POS_TITLE").as_string();
-                if (title != jobs.field("POS_TITLE_ORIGINAL").as_string()) {
-                    jobs.edit();
-                    jobs.field("POS_TITLE_ORIGINAL").set_as_string(title);
-                    jobs.post();
-                    ++out.changed;
-                }
+                const bool keep_original = title != jobs.field("POS_TITLE_ORIGINAL").as_string();
                 const std::string key = to_upper(trim(title));
-                bool found = !key.empty() && js_edit.locate("CHANGE_FROM", {key});
-                if (!found && !title.empty() && title != key)
-                    found = js_edit.locate("CHANGE_FROM", {title});
-                if (!found) return;
-                const std::string to = js_edit.field("CHANGE_TO").as_string();
+                auto hit = key.empty() ? change_to.end() : change_to.find(key);
+                if (hit == change_to.end() && !title.empty() && title != key)
+                    hit = change_to.find(title);
+                std::string to = hit != change_to.end() ? hit->second : title;
                 // An entry nobody edited yet would put its placeholder in place of the title.
-                if (to == kNewEntryPlaceholder || to == title) return;
+                if (to == kNewEntryPlaceholder) to = title;
+                if (!keep_original && to == title) return;
+                // One edit for both fields: the record is written once.
                 jobs.edit();
-                jobs.field("POS_TITLE").set_as_string(to);
+                if (keep_original) jobs.field("POS_TITLE_ORIGINAL").set_as_string(title);
+                if (to != title) jobs.field("POS_TITLE").set_as_string(to);
                 jobs.post();
                 ++out.changed;
             });
