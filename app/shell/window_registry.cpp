@@ -13,6 +13,7 @@
 #include "app/jobsearch/job_title_edit.h"
 #include "app/jobsearch/disqualified_states_list.h"
 #include "app/jobsearch/disq_titles_list.h"
+#include "app/import/import_edits_form.h"
 #include "app/shell/database_backup.h"
 #include "app/picklists/carrier_pick_list.h"
 #include "app/picklists/category_pick_list.h"
@@ -105,6 +106,7 @@ void register_builtin_windows() {
     add<stats::Tstatistics_update>();
     add<stats::TJob_Search_Stats_Job_State>();
     add<stats::TJob_Search_Stats_Job_Title>();
+    add<jobimport::Tjob_search_import_edits_form>();
     register_backup_commands();
 }
 

@@ -160,17 +160,29 @@ TEST_F(AppTest, EveryPickListAndUtilityEntryOpensItsWindow) {
     EXPECT_TRUE(main().findChildren<QDialog*>().isEmpty());
 }
 
-TEST_F(AppTest, LaterWindowsAreListedDisabledAndSayTheyAreNotThereYet) {
+TEST_F(AppTest, AnEntryWhoseWindowIsMissingIsDisabledAndSaysSo) {
     start();
-    const std::vector<std::vector<std::string>> later = {
-        {"Databases", "Job Search Records", "Job Search Edits/Imports"},
+    struct Entry {
+        std::vector<std::string> path;
+        const char* window;
     };
-    for (const auto& path : later) {
-        SCOPED_TRACE(path.back());
-        QAction* a = by_captions(*main().MainMenu1, path);
+    const Entry entries[] = {
+        {{"Databases", "Payment Records", "Maintain Payment Records"}, "TOstrand_Records"},
+        {{"Databases", "Job Search Records", "Job Search Edits/Imports"},
+         "Tjob_search_import_edits_form"},
+        {{"Databases", "Job Search Records", "Update Statistics"}, "Tstatistics_update"},
+        {{"Reports", "Job Search", "Disqualified By Title"}, "TJob_Search_Stats_Job_Title"},
+    };
+    for (const Entry& e : entries) {
+        SCOPED_TRACE(e.window);
+        QAction* a = by_captions(*main().MainMenu1, e.path);
         ASSERT_NE(a, nullptr);
+        EXPECT_TRUE(a->isEnabled());
+        const shell::WindowFactory kept = *shell::find_window(e.window);
+        shell::register_window(e.window, {});
+        main().refresh_menu();
         EXPECT_FALSE(a->isEnabled());
-        // Should an entry be reached all the same, it only says so.
+        // Should the entry be reached all the same, it only says so.
         prompts.boxes.clear();
         prompts.answers = {Answer::kNo, Answer::kNo};
         a->setEnabled(true);
@@ -179,6 +191,9 @@ TEST_F(AppTest, LaterWindowsAreListedDisabledAndSayTheyAreNotThereYet) {
             return b.text.find("not available") != std::string::npos;
         }));
         prompts.answers.clear();
+        shell::register_window(e.window, kept);
+        main().refresh_menu();
+        EXPECT_TRUE(a->isEnabled());
     }
     // The bar has its four items in order.
     QStringList top;

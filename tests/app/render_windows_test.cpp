@@ -66,6 +66,7 @@ TEST_F(AppTest, RenderEveryWindow) {
                              "TOstrand_Records",
                              "Tfltr_pavoden2",
                              "Tfltr_jsearch",
+                             "Tjob_search_import_edits_form",
                              "Tstatistics_update",
                              "TJob_Search_Stats_Job_State",
                              "TJob_Search_Stats_Job_Title"};
