@@ -269,12 +269,8 @@ void Run::migrate_table(const store::TableSchema& schema, const OldFiles& files)
         } catch (const Error& e) {
             throw stop("reader_failed", file, schema.open_name, e.what());
         }
-        const bool has_memo = std::any_of(header.fields.begin(), header.fields.end(),
-                                          [](const OldField& f) { return f.type == kMemo; });
-        if (has_memo && !mb && !opt_.skip_memos)
-            throw stop("memo_missing", file, schema.open_name,
-                       "the memo file " + stem_of(file) +
-                           ".MB is missing (--skip-memos migrates without it)");
+        // A missing memo file matters only when a record's memo lives there: the reader stops
+        // with memo_missing at the first such record (unless told to skip those memos).
         say("Reading " + file);
         OldTable old;
         try {
@@ -284,8 +280,11 @@ void Run::migrate_table(const store::TableSchema& schema, const OldFiles& files)
             limits.start_hook = opt_.reader_start_hook;
             old = read_table_in_child(db, mb, opt_.skip_memos, limits);
         } catch (const OldFileError& e) {
-            throw stop(e.kind(),
-                       e.kind().starts_with("memo") && mb ? mb->filename().string() : file,
+            if (e.kind() == "memo_missing")
+                throw stop(e.kind(), file, schema.open_name,
+                           "the memo file " + stem_of(file) +
+                               ".MB is missing (--skip-memos migrates without the memos it holds)");
+            throw stop(e.kind(), e.kind() == "memo_damaged" && mb ? mb->filename().string() : file,
                        schema.open_name, e.what());
         } catch (const Error& e) {
             throw stop("reader_failed", file, schema.open_name, e.what());
