@@ -11,7 +11,9 @@
 namespace pavo::records::test {
 namespace {
 
-std::string bytes_of(const fs::path& p) { return read_whole_file(p); }
+std::string bytes_of(const fs::path& p) {
+    return read_whole_file(p);
+}
 void put(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
 }

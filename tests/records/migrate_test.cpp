@@ -272,8 +272,8 @@ TEST_F(MigrateTest, RefusedRowsAreListedKeptInTheirFileAndLoadBack) {
     std::string first = lines.substr(0, lines.find('\n') + 1);
     EXPECT_NE(first.find("\"PK\":2"), std::string::npos) << first;
     EXPECT_NE(first.find("\"DATE\":\"2004-02-29\""), std::string::npos) << first;
-    const std::string fixed_line = std::string(first).replace(
-        first.find("\"CONTACT_NAME\":null"), 19, "\"CONTACT_NAME\":\"FIXED\"");
+    const std::string fixed_line = std::string(first).replace(first.find("\"CONTACT_NAME\":null"),
+                                                              19, "\"CONTACT_NAME\":\"FIXED\"");
     { std::ofstream(home_.path() / "fixed.jsonl") << fixed_line; }
     std::ostringstream out, err;
     EXPECT_EQ(store::run_table_tool({"--dir", target_.string(), "load", "jsearch2.DB",
