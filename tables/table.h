@@ -183,6 +183,14 @@ class Table {
     void delete_table();
     // Removes every row (open or closed; open Tables of this process see it when they re-read).
     void empty_table();
+    // Sets the number the auto-increment field gives the next inserted row (a table brought over
+    // from elsewhere goes on past the numbers it used there). Needs an open table in browse state
+    // with an auto-increment field (kInvalidInput otherwise). Refuses (kInvalidInput) a number at
+    // or below one in use or already handed out, so a number is never given twice; the file is
+    // unchanged then.
+    void set_next_autoinc(std::int64_t next);
+    // The number the next inserted row would get (kInvalidInput when closed or without the field).
+    std::int64_t next_autoinc() const;
 
     // --- Opening. kNotFound "Table does not exist: <file>"; kCorruption "<file> is not a table
     // file or is damaged" for a damaged file; kLocked "Table is busy: <file>" when an exclusive

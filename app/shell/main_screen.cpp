@@ -221,6 +221,11 @@ void MainScreen::build_menu() {
          &M::Configuration1Click,
          "TConfiguration"},
         {{"Utilities1"}, "Table Conversion", "TableConversion1", &M::TableConversion1Click, "cmd"},
+        {{"Utilities1"},
+         "Migrate Old Tables",
+         "MigrateOldTables1",
+         &M::MigrateOldTables1Click,
+         "TMigrate_Tables"},
     };
 
     std::map<std::string, QMenu*> menus;
@@ -451,6 +456,9 @@ void MainScreen::Configuration1Click() {
 }
 void MainScreen::TableConversion1Click() {
     run_command("TableConversion1", "Table Conversion");
+}
+void MainScreen::MigrateOldTables1Click() {
+    open_window("TMigrate_Tables");
 }
 
 }  // namespace pavo::app::shell

@@ -70,6 +70,7 @@ class MainScreen : public QMainWindow {
     void ChangeDatabases1Click();
     void Configuration1Click();
     void TableConversion1Click();
+    void MigrateOldTables1Click();
 
     QLabel* Image1;
     QLabel* Label1;

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "app/datastore/create_tables.h"
+#include "app/datastore/migrate_tables.h"
 #include "app/filters/tfltr_jsearch.h"
 #include "app/filters/tfltr_pavoden2.h"
 #include "app/jobsearch/job_search_report.h"
@@ -94,6 +95,7 @@ void register_builtin_windows() {
     add<TSearch_Engines>();
     add<TConfiguration>();
     add<datastore::TCreate_Tables>();
+    add<datastore::TMigrate_Tables>();
     add<filters::Tfltr_pavoden2>();
     add<filters::Tfltr_jsearch>();
     add<jobsearch::TJob_Search_Report>();

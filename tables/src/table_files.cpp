@@ -187,3 +187,67 @@ int Table::batch_move_append(Table& source, const std::vector<std::string>& mapp
 }
 
 }  // namespace pavo::tables
+
+namespace pavo::tables {
+
+namespace {
+
+bool has_autoinc(const TableImpl& t) {
+    for (const FieldDef& f : t.fields())
+        if (f.type == FieldType::kAutoInc) return true;
+    return false;
+}
+
+// The highest number used or handed out so far: the larger of SQLite's counter and the highest
+// row number (a row given its own number does not move the counter).
+std::int64_t highest_number(Connection& conn) {
+    Stmt& s = conn.stmt(
+        "SELECT max(ifnull((SELECT seq FROM sqlite_sequence WHERE name='data'),0),"
+        " ifnull((SELECT max(rid) FROM data),0))");
+    StmtUse use(s);
+    if (sqlite3_step(*use) != SQLITE_ROW) conn.fail("reading the auto-increment number");
+    return sqlite3_column_int64(*use, 0);
+}
+
+}  // namespace
+
+std::int64_t Table::next_autoinc() const {
+    TableImpl& t = *impl_;
+    t.require_open();
+    if (!has_autoinc(t))
+        throw Error(ErrorKind::kInvalidInput, "Table has no auto-increment field: " + t.table);
+    return highest_number(*t.conn) + 1;
+}
+
+void Table::set_next_autoinc(std::int64_t next) {
+    TableImpl& t = *impl_;
+    t.require_open();
+    if (t.state != DatasetState::kBrowse)
+        throw Error(ErrorKind::kInvalidInput, "Table is being edited: " + t.table);
+    if (!has_autoinc(t))
+        throw Error(ErrorKind::kInvalidInput, "Table has no auto-increment field: " + t.table);
+    const std::int64_t highest = highest_number(*t.conn);
+    if (next <= highest)
+        throw Error(ErrorKind::kInvalidInput,
+                    "Auto-increment number " + std::to_string(next) + " of " + t.table +
+                        " is not above the highest number used, " + std::to_string(highest));
+    t.write([&] {
+        // The counter holds the last number handed out; SQLite gives the next row seq + 1.
+        Stmt& up = t.conn->stmt("UPDATE sqlite_sequence SET seq = ? WHERE name = 'data'");
+        {
+            StmtUse use(up);
+            sqlite3_bind_int64(*use, 1, next - 1);
+            if (sqlite3_step(*use) != SQLITE_DONE)
+                t.conn->fail("setting the auto-increment number");
+        }
+        if (sqlite3_changes(t.conn->db()) == 0) {
+            Stmt& ins = t.conn->stmt("INSERT INTO sqlite_sequence(name, seq) VALUES('data', ?)");
+            StmtUse use(ins);
+            sqlite3_bind_int64(*use, 1, next - 1);
+            if (sqlite3_step(*use) != SQLITE_DONE)
+                t.conn->fail("setting the auto-increment number");
+        }
+    });
+}
+
+}  // namespace pavo::tables

@@ -120,6 +120,44 @@ TEST_F(FilesTest, EmptyingAClosedTableAndOthersSeeingItOnReRead) {
     EXPECT_TRUE(a->eof() && a->bof());
 }
 
+TEST_F(FilesTest, NextAutoIncrementNumberGoesOnAndIsNeverSetBackOntoAUsedNumber) {
+    create("NUMBERED", {{"PK", FieldType::kAutoInc}, {"NAME", FieldType::kString, 10}},
+           {{"", "PK", true, true}});
+    auto t = table("NUMBERED");
+    t->open();
+    EXPECT_EQ(t->next_autoinc(), 1);
+    // Rows brought over keep their own numbers; the last one (9) was deleted in the old table,
+    // whose counter stood at 12.
+    t->append();
+    t->field("PK").set_as_float(7);
+    t->field("NAME").set_as_string("kept");
+    t->post();
+    t->set_next_autoinc(13);
+    EXPECT_EQ(t->next_autoinc(), 13);
+    struct Refused {
+        std::int64_t next;
+        const char* why;
+    };
+    for (const Refused& r : {Refused{7, "the number of a row"}, Refused{5, "below a row"},
+                             Refused{12, "below a number already set"}, Refused{0, "zero"}}) {
+        SCOPED_TRACE(r.why);
+        EXPECT_PAVO_ERROR(t->set_next_autoinc(r.next), ErrorKind::kInvalidInput, "highest");
+    }
+    fill(*t, {{"", "new"}});
+    EXPECT_EQ(column(*t, "PK"), (std::vector<std::string>{"7", "13"}));
+    // The number survives closing: it lives in the file.
+    t->close();
+    t->open();
+    EXPECT_EQ(t->next_autoinc(), 14);
+
+    create("PLAIN", {{"NAME", FieldType::kString, 10}}, {});
+    auto plain = table("PLAIN");
+    plain->open();
+    EXPECT_PAVO_ERROR(plain->set_next_autoinc(5), ErrorKind::kInvalidInput, "auto-increment");
+    auto closed = table("NUMBERED");
+    EXPECT_PAVO_ERROR(closed->set_next_autoinc(50), ErrorKind::kInvalidInput, "");
+}
+
 TEST_F(FilesTest, BatchCopyAppendsMappedColumnsAllOrNothing) {
     create_stats("stats_jt");
     auto src = table("STATS_JT.DB");
