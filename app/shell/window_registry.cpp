@@ -7,6 +7,7 @@
 #include "app/filters/tfltr_jsearch.h"
 #include "app/filters/tfltr_pavoden2.h"
 #include "app/jobsearch/job_search_report.h"
+#include "app/charts/job_search_charts.h"
 #include "app/shell/database_backup.h"
 #include "app/picklists/carrier_pick_list.h"
 #include "app/picklists/category_pick_list.h"
@@ -88,6 +89,7 @@ void register_builtin_windows() {
     add<filters::Tfltr_pavoden2>();
     add<filters::Tfltr_jsearch>();
     add<jobsearch::TJob_Search_Report>();
+    add<charts::TJob_Search_Charts>();
     register_backup_commands();
 }
 
