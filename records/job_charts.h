@@ -81,7 +81,7 @@ std::string stale_statistics_notice(const tables::Table& stats, const tables::Ta
 // The chart's numbers as lines: a header (the label heading and the series) and one line per bar.
 // Tab-separated for the clipboard (tabs and line breaks inside a label become blanks).
 std::vector<std::string> chart_tab_lines(const ChartData& data);
-// The same as CSV: every field quoted, quotes doubled.
+// The same as CSV: every field quoted, quotes doubled, line breaks and tabs as blanks.
 std::vector<std::string> chart_csv_lines(const ChartData& data);
 
 // "c:\mydata\KV-DB\pavoden2\reports\CHART_MONTH___<stamp>.png" (CHART_REASONS___, CHART_TITLES___,

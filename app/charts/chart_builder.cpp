@@ -152,10 +152,14 @@ std::unique_ptr<QChart> build_chart(const records::ChartData& data) {
     auto* value_axis = new QValueAxis;
     value_axis->setLabelFormat(QStringLiteral("%d"));
     // Room above the highest bar for its count; empty data still gets a scale.
-    const qreal max = top > 0 ? static_cast<qreal>(top) * 1.12 : 1.0;
-    value_axis->setRange(0, max);
-    if (top > 0) value_axis->applyNiceNumbers();
-    if (top > 0 && top < 5) value_axis->setTickCount(static_cast<int>(top) + 2);
+    if (top >= 5) {
+        value_axis->setRange(0, static_cast<qreal>(top) * 1.12);
+        value_axis->applyNiceNumbers();
+    } else {
+        // Small counts (and none) on whole-number ticks 0..5.
+        value_axis->setRange(0, 5);
+        value_axis->setTickCount(6);
+    }
     value_axis->setTitleText(QStringLiteral("Records"));
     chart->addAxis(category_axis, across ? Qt::AlignLeft : Qt::AlignBottom);
     chart->addAxis(value_axis, across ? Qt::AlignBottom : Qt::AlignLeft);
@@ -172,6 +176,10 @@ QByteArray render_chart_png(const records::ChartData& data, QSize size) {
     QGraphicsScene scene;
     QChart* chart = build_chart(data).release();
     scene.addItem(chart);  // the scene owns the chart from here
+    // A picture travels without the window, so the statistics' age goes into it.
+    if (!data.notice.empty())
+        chart->setTitle(QStringLiteral("<b>%1</b><br>%2")
+                            .arg(q(data.title).toHtmlEscaped(), q(data.notice).toHtmlEscaped()));
     chart->setGeometry(QRectF(QPointF(0, 0), QSizeF(size)));
     scene.setSceneRect(QRectF(QPointF(0, 0), QSizeF(size)));
     // Lays the chart out at this size now, without waiting for an event loop.

@@ -38,7 +38,8 @@ QString axis_label(const std::string& label);
 // shows "No records" in the plot area.
 std::unique_ptr<QChart> build_chart(const records::ChartData& data);
 
-// The chart laid out at size and rendered offscreen, as PNG bytes.
+// The chart laid out at size and rendered offscreen, as PNG bytes; the notice, when there is
+// one, stands under the title.
 QByteArray render_chart_png(const records::ChartData& data, QSize size = kPictureSize);
 
 // Writes the picture to path (logical c:\... or host path) as LineWriter does: every missing folder

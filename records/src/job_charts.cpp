@@ -223,11 +223,11 @@ std::vector<std::string> chart_tab_lines(const ChartData& data) {
 
 std::vector<std::string> chart_csv_lines(const ChartData& data) {
     std::vector<std::string> lines;
-    std::string header = csv_field(data.label_heading);
-    for (const auto& s : data.series) header += "," + csv_field(s);
+    std::string header = csv_field(flat(data.label_heading));
+    for (const auto& s : data.series) header += "," + csv_field(flat(s));
     lines.push_back(header);
     for (const auto& b : data.bars) {
-        std::string line = csv_field(b.label);
+        std::string line = csv_field(flat(b.label));
         for (long long v : b.values) line += "," + csv_field(std::to_string(v));
         lines.push_back(line);
     }
