@@ -67,7 +67,10 @@ QString axis_label(const std::string& label) {
     // Characters as a reader counts them: a surrogate pair is one character.
     const auto chars = whole.toUcs4();
     if (chars.size() <= kAxisLabelChars) return whole;
-    return QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData()), kAxisLabelChars - 1).trimmed() + QChar(0x2026);
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData()),
+                             kAxisLabelChars - 1)
+               .trimmed() +
+           QChar(0x2026);
 }
 
 std::unique_ptr<QChart> build_chart(const records::ChartData& data) {
@@ -115,19 +118,17 @@ std::unique_ptr<QChart> build_chart(const records::ChartData& data) {
             *set << static_cast<qreal>(v);
         }
         const std::string series_name = data.series[s];
-        QObject::connect(set, &QBarSet::hovered, set,
-                         [set, full_labels, series_name](bool on, int index) {
-                             if (!on || index < 0 ||
-                                 static_cast<std::size_t>(index) >= full_labels->size()) {
-                                 QToolTip::hideText();
-                                 return;
-                             }
-                             QToolTip::showText(
-                                 QCursor::pos(),
-                                 q((*full_labels)[static_cast<std::size_t>(index)]) + "\n" +
-                                     q(series_name) + ": " +
-                                     QString::number(static_cast<qlonglong>(set->at(index))));
-                         });
+        QObject::connect(
+            set, &QBarSet::hovered, set, [set, full_labels, series_name](bool on, int index) {
+                if (!on || index < 0 || static_cast<std::size_t>(index) >= full_labels->size()) {
+                    QToolTip::hideText();
+                    return;
+                }
+                QToolTip::showText(QCursor::pos(),
+                                   q((*full_labels)[static_cast<std::size_t>(index)]) + "\n" +
+                                       q(series_name) + ": " +
+                                       QString::number(static_cast<qlonglong>(set->at(index))));
+            });
         series->append(set);
     }
     for (const records::ChartBar* b : bars) {

@@ -86,7 +86,8 @@ int run_chart_tool(const std::vector<std::string>& args, std::ostream& out, std:
         const records::ChartData data = records::gather_chart(*kind, {&jobs, &stats_jt, &stats_st});
 
         const std::string png_path = map.argument_to_host(png).string();
-        const std::string csv_path = csv.empty() ? std::string() : map.argument_to_host(csv).string();
+        const std::string csv_path =
+            csv.empty() ? std::string() : map.argument_to_host(csv).string();
         // The picture goes into place only with its numbers: should the CSV fail at its end,
         // the picture is taken away again.
         std::unique_ptr<LineWriter> numbers;

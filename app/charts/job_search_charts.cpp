@@ -170,9 +170,9 @@ void ChartPage::show_data(const records::ChartData& data) {
             auto* item = new QTableWidgetItem(QString::number(v));
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             // What a screen reader says for the bar: its label, series and count.
-            item->setData(Qt::AccessibleDescriptionRole,
-                          kit::q(bar.label) + ", " + kit::q(data_.series[s]).toLower() + ": " +
-                              QString::number(v));
+            item->setData(Qt::AccessibleDescriptionRole, kit::q(bar.label) + ", " +
+                                                             kit::q(data_.series[s]).toLower() +
+                                                             ": " + QString::number(v));
             grid_numbers->setItem(static_cast<int>(r), static_cast<int>(s) + 1, item);
         }
     }

@@ -3,11 +3,11 @@
 
 #include <map>
 
+#include "app/charts/job_search_charts.h"
 #include "app/datastore/create_tables.h"
 #include "app/filters/tfltr_jsearch.h"
 #include "app/filters/tfltr_pavoden2.h"
 #include "app/jobsearch/job_search_report.h"
-#include "app/charts/job_search_charts.h"
 #include "app/shell/database_backup.h"
 #include "app/picklists/carrier_pick_list.h"
 #include "app/picklists/category_pick_list.h"

@@ -163,8 +163,8 @@ std::string stale_statistics_notice(const tables::Table& stats, const tables::Ta
     // the user has on the shared dataset.
     tables::Table newest;
     const auto names = jobs.index_names();
-    const bool by_index = std::find(names.begin(), names.end(), "YYYYMMDD_TIME_DESCENDING") !=
-                          names.end();
+    const bool by_index =
+        std::find(names.begin(), names.end(), "YYYYMMDD_TIME_DESCENDING") != names.end();
     newest.set_database_name(jobs.database_name());
     newest.set_table_name(jobs.table_name());
     if (by_index) newest.set_index_name("YYYYMMDD_TIME_DESCENDING");
@@ -202,7 +202,8 @@ std::string stale_statistics_notice(const tables::Table& stats, const tables::Ta
         }
     }
     if (!any_row) return {};
-    if (oldest_text.empty()) return "Statistics have never been updated; update them for the records";
+    if (oldest_text.empty())
+        return "Statistics have never been updated; update them for the records";
     if (std::floor(oldest) < std::floor(newest_date))
         return "Statistics as of " + oldest_text + "; update them for newer records";
     return {};

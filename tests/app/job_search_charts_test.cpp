@@ -8,7 +8,10 @@
 #include <QGraphicsSimpleTextItem>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLayout>
 #include <QMenu>
+#include <QtCharts/QAbstractBarSeries>
+#include <QtCharts/QBarSet>
 #include <sstream>
 
 #include "app/charts/chart_builder.h"
@@ -41,8 +44,9 @@ class ChartsWindowTest : public AppTest {
             t.append();
             t.field("REFNUM").set_as_string(std::to_string(i + 1));
             t.field("DATE").set_as_string(dates[i]);
-            t.field("YYYYMMDD").set_as_string("2004" + std::string(dates[i][0] == '1' ? "01" : "03") +
-                                              std::to_string(10 + i));
+            t.field("YYYYMMDD")
+                .set_as_string("2004" + std::string(dates[i][0] == '1' ? "01" : "03") +
+                               std::to_string(10 + i));
             t.field("TIME").set_as_string("10:00");
             t.field("CONTACT_NAME").set_as_string("R. LEE");
             t.field("POS_TYPE").set_as_string("FT");
@@ -129,8 +133,8 @@ TEST_F(ChartsWindowTest, NumbersTableAccessibleDescriptionsAndCopyTable) {
     p->chk_show_numbers->click();
     EXPECT_FALSE(p->grid_numbers->isHidden());
     EXPECT_EQ(grid_texts(*p->grid_numbers),
-              (std::vector<std::string>{"Jan 2004", "0", "2", "Feb 2004", "0", "0", "Mar 2004",
-                                        "2", "1"}));
+              (std::vector<std::string>{"Jan 2004", "0", "2", "Feb 2004", "0", "0", "Mar 2004", "2",
+                                        "1"}));
     EXPECT_EQ(p->grid_numbers->item(2, 1)->data(Qt::AccessibleDescriptionRole).toString(),
               "Mar 2004, submitted: 2");
     EXPECT_EQ(p->grid_numbers->item(0, 2)->data(Qt::AccessibleDescriptionRole).toString(),
@@ -149,11 +153,12 @@ TEST_F(ChartsWindowTest, SavePictureWritesTheNamedPngAndAFailedSaveLeavesNothing
     w.show();
     click(*w.page(ChartKind::kReasons), "btn_save_reasons");
     ASSERT_EQ(prompts.boxes.size(), 1u);
-    const std::string name = "c:\\mydata\\KV-DB\\pavoden2\\reports\\CHART_REASONS___2004-03-31-08-00-00.png";
+    const std::string name =
+        "c:\\mydata\\KV-DB\\pavoden2\\reports\\CHART_REASONS___2004-03-31-08-00-00.png";
     EXPECT_NE(prompts.boxes[0].text.find(name), std::string::npos) << prompts.boxes[0].text;
     EXPECT_EQ(w.page(ChartKind::kReasons)->last_picture(), name);
-    QImage picture(QString::fromStdString(
-        (reports() / "CHART_REASONS___2004-03-31-08-00-00.png").string()));
+    QImage picture(
+        QString::fromStdString((reports() / "CHART_REASONS___2004-03-31-08-00-00.png").string()));
     EXPECT_EQ(picture.size(), QSize(1600, 1000));
 
     // The reports folder cannot be made: the error names the folder, nothing is written.
@@ -194,7 +199,8 @@ TEST_F(ChartsWindowTest, EmptyDataShowsNoRecordsInTheChartArea) {
 
 TEST_F(ChartsWindowTest, UnreadableStatisticsLeaveTheOtherChartsStanding) {
     fs::path st;
-    for (const auto& e : fs::directory_iterator(fs::path(dm().table_stat_st.file_path()).parent_path()))
+    for (const auto& e :
+         fs::directory_iterator(fs::path(dm().table_stat_st.file_path()).parent_path()))
         if (e.path().filename().string().starts_with("STATS_ST") ||
             e.path().filename().string().starts_with("stats_st"))
             st = e.path();
@@ -236,6 +242,57 @@ TEST_F(ChartsWindowTest, ChartsEntryFollowsDisqualifiedByTitleAndOpensTheWindow)
     EXPECT_EQ(opened, "Job_Search_Charts");
 }
 
+TEST(ChartLabels, LongLabelsAreCutWithAnEllipsisOnTheAxisOnly) {
+    const std::string e_acute = "\xC3\xA9";
+    struct Case {
+        std::string label;
+        QString axis;
+    };
+    const Case cases[] = {
+        {"TOO FAR", "TOO FAR"},
+        {std::string(32, 'A'), QString(32, 'A')},
+        {std::string(33, 'A'), QString(31, 'A') + QChar(0x2026)},
+        // Characters, not bytes: 40 two-byte letters are cut after 31 of them.
+        {[&] {
+             std::string s;
+             for (int i = 0; i < 40; ++i) s += e_acute;
+             return s;
+         }(),
+         QString(31, QChar(0xE9)) + QChar(0x2026)},
+        {std::string(30, 'B') + " MORE", QString(30, 'B') + QChar(0x2026)},  // no blank before it
+    };
+    for (const auto& c : cases) EXPECT_EQ(charts::axis_label(c.label), c.axis) << c.label;
+}
+
+TEST_F(ChartsWindowTest, ColoursAreTellableApartWithoutRedAndGreenAndChartsFollowTheWindow) {
+    TJob_Search_Charts w(&main());
+    w.show();
+    QChart* chart = w.page(ChartKind::kMonth)->chart_view->chart();
+    auto* series = qobject_cast<QAbstractBarSeries*>(chart->series().value(0));
+    ASSERT_NE(series, nullptr);
+    ASSERT_EQ(series->count(), 2);
+    const QColor submitted = series->barSets()[0]->color();
+    const QColor not_submitted = series->barSets()[1]->color();
+    EXPECT_EQ(submitted, charts::chart_palette().submitted);
+    EXPECT_EQ(not_submitted, charts::chart_palette().not_submitted);
+    // Blue against orange: far apart in hue and in lightness, neither of them red or green.
+    EXPECT_GE(submitted.hue(), 190);
+    EXPECT_LE(submitted.hue(), 250);
+    EXPECT_GE(not_submitted.hue(), 25);
+    EXPECT_LE(not_submitted.hue(), 50);
+    EXPECT_GE(std::abs(submitted.lightness() - not_submitted.lightness()), 40);
+
+    const QSize before = w.page(ChartKind::kMonth)->chart_view->size();
+    w.resize(w.width() + 300, w.height() + 200);
+    QApplication::sendPostedEvents();
+    w.layout()->activate();
+    w.page(ChartKind::kMonth)->layout()->activate();
+    const QSize after = w.page(ChartKind::kMonth)->chart_view->size();
+    EXPECT_GT(after.width(), before.width());
+    EXPECT_GT(after.height(), before.height());
+    w.close_window();
+}
+
 struct ToolRun {
     int status;
     std::string out, err;
@@ -264,9 +321,9 @@ TEST_F(ChartsWindowTest, ToolGivesTheWindowsNumbers) {
         EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(1600, 1000));
     }
     // The filter as the filter window puts it on.
-    auto r = tool({"reasons", "--filter", "POS_STATE = 'CO' AND REASON_NO_SUBMIT = 'TOO FAR'",
-                   "--png", (home.path() / "f.png").string(), "--csv",
-                   (home.path() / "f.csv").string()});
+    auto r =
+        tool({"reasons", "--filter", "POS_STATE = 'CO' AND REASON_NO_SUBMIT = 'TOO FAR'", "--png",
+              (home.path() / "f.png").string(), "--csv", (home.path() / "f.csv").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(read_whole_file(home.path() / "f.csv"),
               "\"REASON\",\"NOT SUBMITTED\"\r\n\"TOO FAR\",\"2\"\r\n");

@@ -111,8 +111,7 @@ TEST_F(ChartTest, FewReasonsHaveNoAllOthersAndAnEmptyReasonIsNamed) {
     not_submitted(1, "3/1/2004", "TOO FAR");
     not_submitted(2, "3/1/2004", "");
     not_submitted(3, "3/1/2004", "TOO FAR");
-    EXPECT_EQ(bars_of(reasons_chart(jobs_)),
-              (Bars{{"TOO FAR", {2}}, {"(no reason given)", {1}}}));
+    EXPECT_EQ(bars_of(reasons_chart(jobs_)), (Bars{{"TOO FAR", {2}}, {"(no reason given)", {1}}}));
 }
 
 TEST_F(ChartTest, FilterInForceIsCountedAndLeftAsItWas) {
@@ -147,14 +146,17 @@ TEST_F(ChartTest, FilterInForceIsCountedAndLeftAsItWas) {
 TEST_F(ChartTest, TitleStatisticsAboveZeroInOrderAndStatesInStateOrder) {
     add_job(1, "3/1/2004", "09:00");
     // Inserted out of order; a zero count is left out; COUNT is shown, never recounted.
-    add_stat(stats_jt_, {{"ORDER", "2"}, {"CATEGORY", "ENGINEER"}, {"COUNT", "7"},
+    add_stat(
+        stats_jt_,
+        {{"ORDER", "2"}, {"CATEGORY", "ENGINEER"}, {"COUNT", "7"}, {"AS_OF_DATE", "3/1/2004"}});
+    add_stat(stats_jt_, {{"ORDER", "1"},
+                         {"CATEGORY", "NETWORK ENGINEER"},
+                         {"COUNT", "3"},
                          {"AS_OF_DATE", "3/1/2004"}});
-    add_stat(stats_jt_, {{"ORDER", "1"}, {"CATEGORY", "NETWORK ENGINEER"}, {"COUNT", "3"},
-                         {"AS_OF_DATE", "3/1/2004"}});
-    add_stat(stats_jt_, {{"ORDER", "1"}, {"CATEGORY", "DBA"}, {"COUNT", "0"},
-                         {"AS_OF_DATE", "3/1/2004"}});
-    add_stat(stats_jt_, {{"ORDER", "1"}, {"CATEGORY", "ANALYST"}, {"COUNT", "4"},
-                         {"AS_OF_DATE", "3/1/2004"}});
+    add_stat(stats_jt_,
+             {{"ORDER", "1"}, {"CATEGORY", "DBA"}, {"COUNT", "0"}, {"AS_OF_DATE", "3/1/2004"}});
+    add_stat(stats_jt_,
+             {{"ORDER", "1"}, {"CATEGORY", "ANALYST"}, {"COUNT", "4"}, {"AS_OF_DATE", "3/1/2004"}});
     for (auto [state, count] : {std::pair{"TX", "2"}, std::pair{"AZ", "5"}, std::pair{"CO", "0"}})
         add_stat(stats_st_, {{"STATE", state}, {"COUNT", count}, {"AS_OF_DATE", "3/2/2004"}});
     // Another window's order and filter on the shared dataset change nothing here.
@@ -178,7 +180,8 @@ TEST_F(ChartTest, StatisticsOlderThanTheNewestRecordGiveTheNotice) {
         std::string notice;
     };
     const Case cases[] = {
-        {{"3/31/2004", "3/15/2004"}, "4/1/2004",
+        {{"3/31/2004", "3/15/2004"},
+         "4/1/2004",
          "Statistics as of 3/15/2004; update them for newer records"},
         {{"4/1/2004"}, "4/1/2004", ""},
         {{"4/2/2004"}, "4/1/2004", ""},
@@ -209,8 +212,8 @@ TEST_F(ChartTest, StatisticsOlderThanTheNewestRecordGiveTheNotice) {
 TEST_F(ChartTest, NoticeLooksAtEveryRecordWhateverTheFilter) {
     add_job(1, "3/1/2004", "09:00", {{"POS_STATE", "AZ"}});
     add_job(2, "6/1/2004", "09:00", {{"POS_STATE", "CO"}});
-    add_stat(stats_jt_, {{"ORDER", "1"}, {"CATEGORY", "X"}, {"COUNT", "1"},
-                         {"AS_OF_DATE", "3/1/2004"}});
+    add_stat(stats_jt_,
+             {{"ORDER", "1"}, {"CATEGORY", "X"}, {"COUNT", "1"}, {"AS_OF_DATE", "3/1/2004"}});
     jobs_.set_filter("POS_STATE = 'AZ'");
     jobs_.set_filtered(true);
     EXPECT_EQ(titles_chart(stats_jt_, jobs_).notice,
@@ -239,9 +242,9 @@ TEST(ChartWords, NamesAndFileNames) {
                                                        {ChartKind::kStates, "STATES"}};
     for (const auto& [kind, upper] : cases) {
         EXPECT_EQ(parse_chart_word(chart_word(kind)), kind);
-        EXPECT_EQ(chart_file_name(kind, "2004-03-31-08-00-00"),
-                  "c:\\mydata\\KV-DB\\pavoden2\\reports\\CHART_" + upper +
-                      "___2004-03-31-08-00-00.png");
+        EXPECT_EQ(
+            chart_file_name(kind, "2004-03-31-08-00-00"),
+            "c:\\mydata\\KV-DB\\pavoden2\\reports\\CHART_" + upper + "___2004-03-31-08-00-00.png");
     }
     for (const char* bad : {"", "Month", "state", "months "})
         EXPECT_FALSE(parse_chart_word(bad).has_value()) << bad;
