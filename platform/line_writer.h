@@ -1,4 +1,4 @@
-// Text files written whole or not at all: reports, saved memos, filter lists.
+// Files written whole or not at all: reports, saved memos, filter lists, saved pictures.
 //
 // The lines go to a temporary file in the target folder through a fixed-size buffer (memory does
 // not grow with the file) and the file appears under its name only when close() succeeds, replacing
@@ -37,6 +37,8 @@ class LineWriter {
     // disk is full, ...): the temporary is removed at once, and every later write_line() or
     // close() throws that same error again. kInvalidInput after close().
     void write_line(std::string_view line);
+    // Appends bytes as given, without a line end (a picture's content). Fails as write_line().
+    void write_bytes(std::string_view bytes);
 
     // Writes what is buffered, flushes the file to disk and renames it into place. Throws
     // pavo::Error (kIO, with the errno) when the write, the flush or the rename fails: then the
@@ -53,6 +55,7 @@ class LineWriter {
     const fs::path& host_path() const { return target_; }
 
   private:
+    void append(std::string_view part);
     void flush_buffer();
     void write_through(const char* data, std::size_t n);
     [[noreturn]] void fail(const char* what, const std::exception& e);

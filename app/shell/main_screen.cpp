@@ -205,6 +205,7 @@ void MainScreen::build_menu() {
          "DisqualifiedByTitle1",
          &M::DisqualifiedByTitle1Click,
          "TJob_Search_Stats_Job_Title"},
+        {{"JobSearch2"}, "Charts", "Charts1", &M::Charts1Click, "TJob_Search_Charts"},
         {{"Utilities1"},
          "Create Databases",
          "CreateDatabases1",
@@ -447,6 +448,9 @@ void MainScreen::DisqualifiedByState1Click() {
 }
 void MainScreen::DisqualifiedByTitle1Click() {
     open_window("TJob_Search_Stats_Job_Title");
+}
+void MainScreen::Charts1Click() {
+    open_window("TJob_Search_Charts");
 }
 void MainScreen::CreateDatabases1Click() {
     open_window("TCreate_Tables");

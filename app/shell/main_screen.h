@@ -66,6 +66,7 @@ class MainScreen : public QMainWindow {
     void AllJobs1Click();
     void DisqualifiedByState1Click();
     void DisqualifiedByTitle1Click();
+    void Charts1Click();
     void CreateDatabases1Click();
     void ChangeDatabases1Click();
     void Configuration1Click();

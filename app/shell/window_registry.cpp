@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "app/charts/job_search_charts.h"
 #include "app/datastore/create_tables.h"
 #include "app/datastore/migrate_tables.h"
 #include "app/filters/tfltr_jsearch.h"
@@ -109,6 +110,7 @@ void register_builtin_windows() {
     add<stats::TJob_Search_Stats_Job_State>();
     add<stats::TJob_Search_Stats_Job_Title>();
     add<jobimport::Tjob_search_import_edits_form>();
+    add<charts::TJob_Search_Charts>();
     register_backup_commands();
 }
 

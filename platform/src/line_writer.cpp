@@ -151,20 +151,29 @@ void LineWriter::flush_buffer() {
     used_ = 0;
 }
 
+void LineWriter::append(std::string_view part) {
+    if (part.size() > kBufferSize - used_) flush_buffer();
+    if (part.size() >= kBufferSize) {
+        write_through(part.data(), part.size());
+    } else {
+        std::memcpy(buffer_.get() + used_, part.data(), part.size());
+        used_ += part.size();
+    }
+}
+
 void LineWriter::write_line(std::string_view line) {
     if (failure_) std::rethrow_exception(failure_);
     if (closed_) throw Error(ErrorKind::kInvalidInput, "The file " + name_ + " is already closed");
     static constexpr char kEnd[] = {'\r', '\n'};
-    for (std::string_view part : {line, std::string_view(kEnd, sizeof kEnd)}) {
-        if (part.size() > kBufferSize - used_) flush_buffer();
-        if (part.size() >= kBufferSize) {
-            write_through(part.data(), part.size());
-        } else {
-            std::memcpy(buffer_.get() + used_, part.data(), part.size());
-            used_ += part.size();
-        }
-    }
+    append(line);
+    append(std::string_view(kEnd, sizeof kEnd));
     ++lines_;
+}
+
+void LineWriter::write_bytes(std::string_view bytes) {
+    if (failure_) std::rethrow_exception(failure_);
+    if (closed_) throw Error(ErrorKind::kInvalidInput, "The file " + name_ + " is already closed");
+    append(bytes);
 }
 
 void LineWriter::close() {

@@ -267,5 +267,23 @@ TEST(LineWriter, NoWritingAfterClose) {
     EXPECT_EQ(read_whole_file(home.path() / "f.txt"), "one\r\n");
 }
 
+TEST(LineWriter, BytesGoOutAsGivenBesideLines) {
+    testing::TempHome home;
+    // Binary content: NULs, lone CR and LF, and a run larger than the buffer, all untouched.
+    std::string picture("\x89PNG\r\n\x1a\n\0\0", 10);
+    std::string big(200 * 1024, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+    {
+        LineWriter w((home.path() / "p.png").string());
+        w.write_bytes(picture);
+        w.write_bytes(big);
+        w.write_bytes("");
+        EXPECT_EQ(w.lines_written(), 0u);
+        w.close();
+        EXPECT_THROW(w.write_bytes("x"), Error);
+    }
+    EXPECT_EQ(read_whole_file(home.path() / "p.png"), picture + big);
+}
+
 }  // namespace
 }  // namespace pavo
