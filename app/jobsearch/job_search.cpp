@@ -277,6 +277,12 @@ void TJob_Search::FormActivate() {
     MaintenanceWindow::FormActivate();
 }
 
+bool TJob_Search::close_query() {
+    if (!MaintenanceWindow::close_query()) return false;
+    // Closing with the record still pending would leave it half-entered in the shared dataset.
+    return !data_source()->editing();
+}
+
 void TJob_Search::flds_normal() {
     for (QWidget* f : entry_fields()) f->setEnabled(false);
     DBGrid1->setEnabled(true);

@@ -76,6 +76,8 @@ class TJob_Search : public kit::MaintenanceWindow {
   protected:
     // The pattern's activation; with a record pending (back from a pick list) edit mode stays.
     void FormActivate() override;
+    // The pattern's close query; a Save that names empty fields keeps the window open.
+    bool close_query() override;
 
   private:
     std::vector<QWidget*> entry_fields() const;

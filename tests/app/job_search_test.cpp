@@ -168,6 +168,11 @@ TEST_F(JobSearchWindowTest, MissingFieldsAndARefusedPostKeepEditMode) {
     EXPECT_TRUE(w.fld_city->isEnabled());
     EXPECT_EQ(jobs().state(), DatasetState::kInsert);
     EXPECT_EQ(text("POS_CITY"), "TEMPE");
+    // Closed from the title bar and told to save: the same refusal keeps the window open.
+    prompts.answers = {kit::Answer::kYes};
+    w.close();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(jobs().state(), DatasetState::kInsert);
 
     // The picker cleared: DATE is named too.
     jobs().field("CONTACT_NAME").set_as_string("X");
