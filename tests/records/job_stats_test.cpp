@@ -351,6 +351,15 @@ TEST_F(MonthlyTest, AFailureOrCancelLeavesTheEarlierMonthlyTablesAndTheDatasets)
     EXPECT_EQ(st_.table_name(), "STATS_ST.DB");
     EXPECT_EQ(jt_.table_name(), "STATS_JT.DB");
 
+    // A monthly table open elsewhere is not replaced under its reader.
+    {
+        tables::Table reader;
+        open(reader, "200403jt.db");
+        EXPECT_THROW(update_monthly_stats(jobs_, st_, jt_, march, false, true), Error);
+        EXPECT_FALSE(exists("200403jt~new.db"));
+    }
+    EXPECT_EQ(std::get<1>(counted("200403jt.db", "CATEGORY")[1]), 2);
+
     auto stop = [](long long reached, long long) { return reached < 4; };
     EXPECT_TRUE(update_monthly_stats(jobs_, st_, jt_, march, true, true, stop).cancelled);
     EXPECT_EQ(std::get<1>(counted("200403st.db", "STATE")[0]), 1);
