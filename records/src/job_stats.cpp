@@ -400,6 +400,13 @@ void build_monthly_table(Table& source, const StatsRows& s, long long n,
         Table target;
         target.set_database_name(source.database_name());
         target.set_table_name(name);
+        if (target.exists()) {
+            // Refused (kLocked) while anything has the old table open; the open also settles a
+            // journal a crash may have left beside it, which must not meet the new file.
+            target.set_exclusive(true);
+            target.open();
+            target.close();
+        }
         fs::path to = target.file_path();
         fs::path from = tmp.file_path();
         tmp.close();

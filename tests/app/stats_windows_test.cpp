@@ -8,6 +8,7 @@
 #include "app/stats/statistics_update.h"
 #include "app/stats/stats_report_windows.h"
 #include "app_fixture.h"
+#include "platform/alias_config.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "store/data_module.h"
@@ -287,6 +288,7 @@ TEST_F(StatsReportWindowTest, SelectMonthThenGenerateNamesTheSavedFile) {
     click(w, "btn_select_month");
     EXPECT_EQ(prompts.file_requests.back().file_name, "*st.DB");
     EXPECT_EQ(prompts.file_requests.back().default_extension, "DB");
+    EXPECT_EQ(prompts.file_requests.back().initial_dir, AliasConfig::current().path("PAVODEN2"));
     EXPECT_EQ(w.picked_table(), "");
     EXPECT_EQ(w.fld_memo->line(3), "have been entered.");
 
