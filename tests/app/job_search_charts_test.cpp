@@ -191,9 +191,11 @@ TEST_F(ChartsWindowTest, EmptyDataShowsNoRecordsInTheChartArea) {
     EXPECT_TRUE(said);
     EXPECT_EQ(chart->axes().size(), 2);
     // A chart with bars says nothing of the kind.
-    for (QGraphicsItem* item : w.page(ChartKind::kMonth)->chart_view->chart()->childItems())
-        if (auto* text = dynamic_cast<QGraphicsSimpleTextItem*>(item))
+    for (QGraphicsItem* item : w.page(ChartKind::kMonth)->chart_view->chart()->childItems()) {
+        if (auto* text = dynamic_cast<QGraphicsSimpleTextItem*>(item)) {
             EXPECT_NE(text->text(), charts::kNoRecordsText);
+        }
+    }
     w.close_window();
 }
 

@@ -59,7 +59,8 @@ TEST_F(AppTest, RenderEveryWindow) {
                              "TCreate_Tables",
                              "TJob_Search_Report",
                              "Tfltr_pavoden2",
-                             "Tfltr_jsearch"};
+                             "Tfltr_jsearch",
+                             "TJob_Search_Charts"};
     for (const char* cls : classes) {
         const shell::WindowFactory* f = shell::find_window(cls);
         ASSERT_NE(f, nullptr) << cls;
@@ -97,7 +98,8 @@ TEST_F(AppTest, EveryWindowAndControlHasAnAccessibleName) {
          {"TCategory_Pick_List", "TCarrier_Pick_List", "TItem_Pick_List", "TComment_Pick_List",
           "TContact_Name_Pick_List", "TComment_JS_Pick_List", "TCity", "TPosition_Code_Pick_List",
           "TPosition_Title_Pick_List", "TReason_Pick_List", "TSearch_Engines", "TConfiguration",
-          "TCreate_Tables", "TJob_Search_Report", "Tfltr_pavoden2", "Tfltr_jsearch"}) {
+          "TCreate_Tables", "TJob_Search_Report", "Tfltr_pavoden2", "Tfltr_jsearch",
+          "TJob_Search_Charts"}) {
         windows.push_back((*shell::find_window(cls))(&main()));
     }
     std::vector<QWidget*> tops{&main()};
