@@ -146,8 +146,10 @@ ChartPage::ChartPage(QWidget* parent, records::ChartKind kind) : QWidget(parent)
 
 void ChartPage::show_data(const records::ChartData& data) {
     data_ = data;
-    // The view takes the new chart and deletes the one it showed.
+    // The view owns the new chart but hands the old one back rather than deleting it.
+    QChart* old = chart_view->chart();
     chart_view->setChart(build_chart(data_).release());
+    delete old;
 
     lbl_notice->setText(kit::q(data_.notice));
     lbl_notice->setVisible(!data_.notice.empty());

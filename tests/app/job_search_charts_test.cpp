@@ -191,9 +191,11 @@ TEST_F(ChartsWindowTest, EmptyDataShowsNoRecordsInTheChartArea) {
     EXPECT_TRUE(said);
     EXPECT_EQ(chart->axes().size(), 2);
     // A chart with bars says nothing of the kind.
-    for (QGraphicsItem* item : w.page(ChartKind::kMonth)->chart_view->chart()->childItems())
-        if (auto* text = dynamic_cast<QGraphicsSimpleTextItem*>(item))
+    for (QGraphicsItem* item : w.page(ChartKind::kMonth)->chart_view->chart()->childItems()) {
+        if (auto* text = dynamic_cast<QGraphicsSimpleTextItem*>(item)) {
             EXPECT_NE(text->text(), charts::kNoRecordsText);
+        }
+    }
     w.close_window();
 }
 
@@ -275,12 +277,16 @@ TEST_F(ChartsWindowTest, ColoursAreTellableApartWithoutRedAndGreenAndChartsFollo
     const QColor not_submitted = series->barSets()[1]->color();
     EXPECT_EQ(submitted, charts::chart_palette().submitted);
     EXPECT_EQ(not_submitted, charts::chart_palette().not_submitted);
-    // Blue against orange: far apart in hue and in lightness, neither of them red or green.
+    // Blue against orange: far apart in hue and in brightness (told apart even in grey), neither
+    // of them red or green.
     EXPECT_GE(submitted.hue(), 190);
     EXPECT_LE(submitted.hue(), 250);
     EXPECT_GE(not_submitted.hue(), 25);
     EXPECT_LE(not_submitted.hue(), 50);
-    EXPECT_GE(std::abs(submitted.lightness() - not_submitted.lightness()), 40);
+    auto luma = [](const QColor& c) {
+        return 0.2126 * c.red() + 0.7152 * c.green() + 0.0722 * c.blue();
+    };
+    EXPECT_GE(std::abs(luma(submitted) - luma(not_submitted)), 50.0);
 
     const QSize before = w.page(ChartKind::kMonth)->chart_view->size();
     w.resize(w.width() + 300, w.height() + 200);

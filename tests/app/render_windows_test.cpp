@@ -69,7 +69,8 @@ TEST_F(AppTest, RenderEveryWindow) {
                              "Tjob_search_import_edits_form",
                              "Tstatistics_update",
                              "TJob_Search_Stats_Job_State",
-                             "TJob_Search_Stats_Job_Title"};
+                             "TJob_Search_Stats_Job_Title",
+                             "TJob_Search_Charts"};
     for (const char* cls : classes) {
         const shell::WindowFactory* f = shell::find_window(cls);
         ASSERT_NE(f, nullptr) << cls;
@@ -103,14 +104,33 @@ TEST_F(AppTest, EveryWindowAndControlHasAnAccessibleName) {
         return i ? i->text(QAccessible::Name) : QString();
     };
     std::vector<std::unique_ptr<QDialog>> windows;
-    for (const char* cls :
-         {"TCategory_Pick_List", "TCarrier_Pick_List", "TItem_Pick_List", "TComment_Pick_List",
-          "TContact_Name_Pick_List", "TComment_JS_Pick_List", "TCity", "TPosition_Code_Pick_List",
-          "TPosition_Title_Pick_List", "TReason_Pick_List", "TSearch_Engines", "TConfiguration",
-          "TJob_Search", "TJob_Title_Edit", "TJob_Search_Disqualified_States_List",
-          "TJob_Search_Disq_Titles_List",
-          "TCreate_Tables", "TJob_Search_Report", "Tfltr_pavoden2", "Tfltr_jsearch",
-          "Tstatistics_update", "TJob_Search_Stats_Job_State", "TJob_Search_Stats_Job_Title"}) {
+    for (const char* cls : {"TCategory_Pick_List",
+                            "TCarrier_Pick_List",
+                            "TItem_Pick_List",
+                            "TComment_Pick_List",
+                            "TContact_Name_Pick_List",
+                            "TComment_JS_Pick_List",
+                            "TCity",
+                            "TPosition_Code_Pick_List",
+                            "TPosition_Title_Pick_List",
+                            "TReason_Pick_List",
+                            "TSearch_Engines",
+                            "TConfiguration",
+                            "TJob_Search",
+                            "TJob_Title_Edit",
+                            "TJob_Search_Disqualified_States_List",
+                            "TJob_Search_Disq_Titles_List",
+                            "TCreate_Tables",
+                            "TJob_Search_Report",
+                            "Tfltr_pavoden2",
+                            "Tfltr_jsearch",
+                            "Tstatistics_update",
+                            "TJob_Search_Stats_Job_State",
+                            "TJob_Search_Stats_Job_Title",
+                            "TJob_Search_Charts",
+                            "TPayments_Report",
+                            "TOstrand_Records",
+                            "Tjob_search_import_edits_form"}) {
         windows.push_back((*shell::find_window(cls))(&main()));
     }
     std::vector<QWidget*> tops{&main()};
