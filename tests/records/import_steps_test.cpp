@@ -79,7 +79,9 @@ TEST_F(StepsTest, RefnumGivesZeroRecordsTheirOwnKey) {
     EXPECT_EQ(o.failures, 0);
     for (jobs_.first(); !jobs_.eof(); jobs_.next()) {
         double refnum = jobs_.field("REFNUM").as_float();
-        if (refnum != 77) EXPECT_EQ(refnum, jobs_.field("PK").as_float());
+        if (refnum != 77) {
+            EXPECT_EQ(refnum, jobs_.field("PK").as_float());
+        }
     }
     EXPECT_EQ(rec_.log,
               (std::vector<std::string>{"Updating REFNUM, watch status bar for progress"}));
