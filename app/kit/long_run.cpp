@@ -147,4 +147,46 @@ bool LongRun::run(const std::vector<tables::Table*>& tables, int count,
     return true;
 }
 
+bool LongRun::run_reporting(const std::function<void(const Reporter&)>& operation) {
+    cancelled_ = false;
+    shown_ = 0;
+    QPointer<QAbstractButton> cancel = cancel_;
+    const bool cancel_was_enabled = cancel && cancel->isEnabled();
+    QMetaObject::Connection on_cancel;
+    if (cancel) {
+        cancel->setEnabled(true);
+        on_cancel =
+            QObject::connect(cancel, &QAbstractButton::clicked, [this] { cancelled_ = true; });
+    }
+    struct Restore {
+        QPointer<QAbstractButton>& cancel;
+        QMetaObject::Connection& link;
+        bool enabled;
+        ~Restore() {
+            QObject::disconnect(link);
+            if (cancel) cancel->setEnabled(enabled);
+        }
+    } restore{cancel, on_cancel, cancel_was_enabled};
+    InputGate gate(cancel);
+
+    auto last = clock_();
+    long long reached = -1, count = 0, shown_at = -1;
+    operation([&](long long r, long long n) {
+        reached = r;
+        count = n;
+        const auto now = clock_();
+        if (now - last >= kPace) {
+            last = now;
+            show(static_cast<int>(r), static_cast<int>(n));
+            shown_at = r;
+            const GateInPlace open(gate);
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        }
+        return !cancelled_;
+    });
+    if (reached >= 0 && shown_at != reached)
+        show(static_cast<int>(reached), static_cast<int>(count));
+    return !cancelled_;
+}
+
 }  // namespace pavo::app::kit

@@ -38,6 +38,15 @@ class LongRun {
     bool run(const std::vector<tables::Table*>& tables, int count,
              const std::function<void(int index)>& step);
 
+    // Runs an operation that walks its records itself and reports (reached, count) through the
+    // callback it is handed, as many computations of the records module do. The callback paces,
+    // gates and shows progress as run() does between steps, and returns false once Cancel was
+    // clicked, which the operation takes as its sign to stop and change nothing. No transaction
+    // is opened here: the operation keeps its own all-or-nothing rule. Returns false when
+    // cancelled; an error of the operation is thrown on.
+    using Reporter = std::function<bool(long long reached, long long count)>;
+    bool run_reporting(const std::function<void(const Reporter& progress)>& operation);
+
     // True after Cancel was clicked during the current or last run.
     bool cancelled() const { return cancelled_; }
     // For tests: the time source of the pacing (the steady clock by default).

@@ -21,6 +21,8 @@
 #include "app/picklists/reason_pick_list.h"
 #include "app/picklists/search_engines.h"
 #include "app/shell/configuration.h"
+#include "app/stats/statistics_update.h"
+#include "app/stats/stats_report_windows.h"
 
 namespace pavo::app::shell {
 namespace {
@@ -90,6 +92,9 @@ void register_builtin_windows() {
     add<filters::Tfltr_jsearch>();
     add<jobsearch::TJob_Search_Report>();
     add<jobimport::Tjob_search_import_edits_form>();
+    add<stats::Tstatistics_update>();
+    add<stats::TJob_Search_Stats_Job_State>();
+    add<stats::TJob_Search_Stats_Job_Title>();
     register_backup_commands();
 }
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <map>
 #include <set>
 #include <unordered_map>
@@ -401,6 +400,13 @@ void build_monthly_table(Table& source, const StatsRows& s, long long n,
         Table target;
         target.set_database_name(source.database_name());
         target.set_table_name(name);
+        if (target.exists()) {
+            // Refused (kLocked) while anything has the old table open; the open also settles a
+            // journal a crash may have left beside it, which must not meet the new file.
+            target.set_exclusive(true);
+            target.open();
+            target.close();
+        }
         fs::path to = target.file_path();
         fs::path from = tmp.file_path();
         tmp.close();
@@ -440,8 +446,19 @@ MonthlyOutcome update_monthly_stats(tables::Table& jobs, tables::Table& stats_st
     // The month's records, whatever filter the user had set.
     std::vector<std::string> titles, states;
     {
+        // The table layer picks the month's rows by their date; each is checked again below.
         Table all;
-        open_like(all, jobs);
+        all.set_database_name(jobs.database_name());
+        all.set_table_name(jobs.table_name());
+        const std::string first = std::to_string(month.month) + "/1/" + std::to_string(month.year);
+        const std::string last = std::to_string(month.month) + "/" +
+                                 std::to_string(days_in_month(month.year, month.month)) + "/" +
+                                 std::to_string(month.year);
+        all.set_filter("DATE >= " + tables::quote_filter_text(first) +
+                       " AND DATE <= " + tables::quote_filter_text(last));
+        // An empty DATE reads as December 1899, which no date comparison passes.
+        all.set_filtered(!(month.year == 1899 && month.month == 12));
+        all.open();
         std::vector<std::string> dates = column(all, "DATE");
         std::vector<std::string> t = column(all, "POS_TITLE");
         std::vector<std::string> st = column(all, "POS_STATE");

@@ -60,7 +60,10 @@ TEST_F(AppTest, RenderEveryWindow) {
                              "TJob_Search_Report",
                              "Tfltr_pavoden2",
                              "Tjob_search_import_edits_form",
-                             "Tfltr_jsearch"};
+                             "Tfltr_jsearch",
+                             "Tstatistics_update",
+                             "TJob_Search_Stats_Job_State",
+                             "TJob_Search_Stats_Job_Title"};
     for (const char* cls : classes) {
         const shell::WindowFactory* f = shell::find_window(cls);
         ASSERT_NE(f, nullptr) << cls;
@@ -98,7 +101,8 @@ TEST_F(AppTest, EveryWindowAndControlHasAnAccessibleName) {
          {"TCategory_Pick_List", "TCarrier_Pick_List", "TItem_Pick_List", "TComment_Pick_List",
           "TContact_Name_Pick_List", "TComment_JS_Pick_List", "TCity", "TPosition_Code_Pick_List",
           "TPosition_Title_Pick_List", "TReason_Pick_List", "TSearch_Engines", "TConfiguration",
-          "TCreate_Tables", "TJob_Search_Report", "Tfltr_pavoden2", "Tfltr_jsearch"}) {
+          "TCreate_Tables", "TJob_Search_Report", "Tfltr_pavoden2", "Tfltr_jsearch",
+          "Tstatistics_update", "TJob_Search_Stats_Job_State", "TJob_Search_Stats_Job_Title"}) {
         windows.push_back((*shell::find_window(cls))(&main()));
     }
     std::vector<QWidget*> tops{&main()};

@@ -322,6 +322,10 @@ TEST_F(MonthlyTest, NoAnswersKeepEarlierResults) {
     update_monthly_stats(jobs_, st_, jt_, march, true, false);
     EXPECT_EQ(std::get<1>(counted("200403st.db", "STATE")[0]), 2);
     EXPECT_EQ(std::get<1>(counted("200403jt.db", "CATEGORY")[1]), 2);
+    // Records without a date fall in December 1899, as the month list shows them.
+    add_titled("CLERK", "", "AZ");
+    EXPECT_EQ(update_monthly_stats(jobs_, st_, jt_, {1899, 12}, true, false).records, 1);
+    EXPECT_EQ(std::get<1>(counted("189912st.db", "STATE")[0]), 1);
     // A month without records writes zeros, not a division by zero.
     update_monthly_stats(jobs_, st_, jt_, {2001, 6}, true, true);
     EXPECT_EQ(counted("200106jt.db", "CATEGORY"),
@@ -346,6 +350,15 @@ TEST_F(MonthlyTest, AFailureOrCancelLeavesTheEarlierMonthlyTablesAndTheDatasets)
     EXPECT_TRUE(st_.active());
     EXPECT_EQ(st_.table_name(), "STATS_ST.DB");
     EXPECT_EQ(jt_.table_name(), "STATS_JT.DB");
+
+    // A monthly table open elsewhere is not replaced under its reader.
+    {
+        tables::Table reader;
+        open(reader, "200403jt.db");
+        EXPECT_THROW(update_monthly_stats(jobs_, st_, jt_, march, false, true), Error);
+        EXPECT_FALSE(exists("200403jt~new.db"));
+    }
+    EXPECT_EQ(std::get<1>(counted("200403jt.db", "CATEGORY")[1]), 2);
 
     auto stop = [](long long reached, long long) { return reached < 4; };
     EXPECT_TRUE(update_monthly_stats(jobs_, st_, jt_, march, true, true, stop).cancelled);

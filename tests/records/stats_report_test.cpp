@@ -249,7 +249,9 @@ TEST_F(StatsReportTest, ReportToolWritesTheStatisticsReports) {
     for (const auto& b : bad) {
         auto run = report_tool(b.args);
         EXPECT_EQ(run.status, b.status) << b.args[2] << " " << run.err;
-        if (b.status == 1) EXPECT_TRUE(run.err.starts_with("pavoden2-report: ")) << run.err;
+        if (b.status == 1) {
+            EXPECT_TRUE(run.err.starts_with("pavoden2-report: ")) << run.err;
+        }
     }
 }
 
