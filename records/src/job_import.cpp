@@ -87,6 +87,8 @@ PostOutcome post_mail_jobs(tables::Table& shared_jobs, tables::Table& shared_cit
         tables::Table& a;
         tables::Table& b;
         ~Reread() {
+            // The import's own outcome stands; a dataset that cannot re-read shows its error at
+            // its next use.
             try {
                 if (a.active()) a.refresh();
                 if (b.active()) b.refresh();
