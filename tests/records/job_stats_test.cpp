@@ -155,6 +155,28 @@ TEST_F(StatsTest, CancelChangesNothing) {
     EXPECT_TRUE(values("POSTITLE.DB", "POS_TITLE").empty());
 }
 
+TEST_F(StatsTest, AFailureWhileWritingLeavesNoHalfMadeCounts) {
+    add_category("1", "ENGINEER");
+    add_category("2", "CLERK");
+    add_category("3", "COOK");
+    add_titled("ENGINEER");
+    add_titled("CLERK");
+    // Another command deletes a row while the counts are being made.
+    auto meddle = [](long long reached, long long) {
+        if (reached == 1) {
+            tables::Table other;
+            open(other, "STATS_JT.DB");
+            other.last();
+            other.delete_record();
+        }
+        return true;
+    };
+    EXPECT_THROW(update_title_stats(jobs_, jt_, meddle), Error);
+    EXPECT_EQ(counted("STATS_JT.DB", "CATEGORY"),
+              (std::vector<Counted>{{"ENGINEER", 7, 0.0}, {"CLERK", 7, 0.0}}));
+    for (const std::string& d : values("STATS_JT.DB", "AS_OF_DATE")) EXPECT_EQ(d, "");
+}
+
 TEST_F(StatsTest, NewCategoriesTakeAnyTitleOnceAsTheNextRunFindsIt) {
     clock::ScopedFixedTime fixed({2026, 12, 8, 10, 0, 0});
     add_category("3", "ENGINEER");
