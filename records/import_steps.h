@@ -82,7 +82,8 @@ StepOutcome update_contact_names(tables::Table& jobs, tables::Table& contact_nam
 StepOutcome update_stats_reasons(tables::Table& stats_jt, tables::Table& js_edit, const StepIo& io);
 
 // Packs the file of table into c:\mydata\KV-DB\PAVODEN2\zip\databases\<stem>-<time stamp>.zip,
-// where the stem is the table's name without its extension, upper-cased ("REASON"). Returns the
+// where the stem is the table's name without its extension, upper-cased ("REASON"); a name taken
+// already within the same second gets "-2", "-3", ... before ".zip". Returns the
 // archive's logical path. Throws pavo::Error (kIO) with the reason when the archive could not be
 // written; no archive is left then.
 std::string save_table_to_zip(tables::Table& table);

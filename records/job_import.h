@@ -37,6 +37,8 @@ struct PostOutcome {
 // refuses a record, or the commit fails, both tables stay as they were and the refusal names the
 // job's line, the field and the table's reason. A city row that cannot be added is counted as a
 // failure and the import goes on. file is the mail's logical path, for the messages.
+// The posts go through private datasets on the same files: jobs and city keep their filter, order
+// and current record, and show the new rows once refreshed.
 PostOutcome post_mail_jobs(tables::Table& jobs, tables::Table& city,
                            const std::vector<MailJob>& mail, const std::vector<bool>& skip,
                            const std::string& file);

@@ -260,6 +260,9 @@ void Tjob_search_import_edits_form::import_mail(records::MailLayout layout) {
     }
     records::PostOutcome posted =
         records::post_mail_jobs(dm.table_jsearch2, dm.table_city, reading.jobs, recorded, *chosen);
+    // The grid and the steps see the new records.
+    dm.table_jsearch2.refresh();
+    dm.table_city.refresh();
     if (posted.refusal) {
         log("Nothing was imported: " + posted.refusal->text);
         return;

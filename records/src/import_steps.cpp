@@ -149,9 +149,14 @@ std::string save_table_to_zip(Table& table) {
         scope.commit();
     }
     make_directories(kZipFolder);
-    const std::string logical = std::string(kZipFolder) + "\\" + table_stem(table.table_name()) +
-                                "-" + tkit_yyyy_mm_dd_hh_mm_ss() + ".zip";
+    const std::string stem = std::string(kZipFolder) + "\\" + table_stem(table.table_name()) + "-" +
+                             tkit_yyyy_mm_dd_hh_mm_ss();
     DriveMap& map = DriveMap::current();
+    // A second save within the same second gets its own archive: packing into the first would
+    // replace the rows it saved with the table as it is now.
+    std::string logical = stem + ".zip";
+    for (int n = 2; file_system().exists(map.to_host(logical)); ++n)
+        logical = stem + "-" + std::to_string(n) + ".zip";
     const std::string archive = map.to_host(logical).string();
     const std::string source = table.file_path();
     if (file_system().stat(source).type != EntryType::kFile)

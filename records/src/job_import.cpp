@@ -76,24 +76,13 @@ PostOutcome post_mail_jobs(tables::Table& shared_jobs, tables::Table& shared_cit
                            const std::string& file) {
     PostOutcome out;
     // Private datasets on the same files: a posted record stays current whatever the shared
-    // dataset's filter, and the shared ones keep their place; they re-read at the end.
+    // dataset's filter, and the shared ones keep their place until their owner re-reads them.
     tables::Table jobs, city;
     for (auto [own, shared] : {std::pair{&jobs, &shared_jobs}, {&city, &shared_city}}) {
         own->set_database_name(shared->database_name());
         own->set_table_name(shared->table_name());
         own->open();
     }
-    struct Reread {
-        tables::Table& a;
-        tables::Table& b;
-        ~Reread() {
-            try {
-                if (a.active()) a.refresh();
-                if (b.active()) b.refresh();
-            } catch (...) {
-            }
-        }
-    } reread{shared_jobs, shared_city};
     tables::Transaction txn({&jobs, &city});
     std::size_t at = 0;
     std::string field;

@@ -79,7 +79,9 @@ TEST_F(StepsTest, RefnumGivesZeroRecordsTheirOwnKey) {
     EXPECT_EQ(o.failures, 0);
     for (jobs_.first(); !jobs_.eof(); jobs_.next()) {
         double refnum = jobs_.field("REFNUM").as_float();
-        if (refnum != 77) EXPECT_EQ(refnum, jobs_.field("PK").as_float());
+        if (refnum != 77) {
+            EXPECT_EQ(refnum, jobs_.field("PK").as_float());
+        }
     }
     EXPECT_EQ(rec_.log,
               (std::vector<std::string>{"Updating REFNUM, watch status bar for progress"}));
@@ -220,6 +222,18 @@ TEST_F(StepsTest, ReasonsAndCitiesAreSavedThenRebuiltFromTheValuesInUse) {
     o = rebuild_cities(jobs_, city_, rec_.io());
     EXPECT_EQ(o.failures, 0);
     EXPECT_EQ(stored_rows("CITY.db"), 5);
+    // Once more within that second: a second archive, the first keeps what it saved.
+    add(reason_, {{"REASON", "ADDED BY HAND"}});
+    rebuild_reasons(jobs_, reason_, js_edit_, rec_.io());
+    const std::string zips =
+        "c:\\mydata\\KV-DB\\PAVODEN2\\zip\\databases\\REASON-2026-12-08-14-05-10";
+    EXPECT_EQ(
+        rows_in_zip(DriveMap::current().to_host(zips + "-2.zip"), "REASON.db", "REASON", home_)
+            .size(),
+        5u);
+    EXPECT_EQ(rows_in_zip(DriveMap::current().to_host(zips + ".zip"), "REASON.db", "REASON", home_)
+                  .size(),
+              4u);
 }
 
 TEST_F(StepsTest, PositionTitlesAndCategoriesThroughTheStatisticsRoutines) {

@@ -64,6 +64,11 @@ TEST_F(ImportTest, PostsEveryFieldAndEachNewCityOnce) {
         EXPECT_EQ(t.field("ITEM_FILE").as_string(), "\\MAIL\\JOBS.PDF");
         EXPECT_EQ(t.field("COMMENT").as_string(), "SEARCH AGENT NAME: Tech Jobs SEARCH AGENT:");
     }
+    // The shared datasets show the new rows once they re-read.
+    EXPECT_EQ(city_.record_count(), 1);
+    city_.refresh();
+    jobs_.refresh();
+    EXPECT_EQ(jobs_.record_count(), 4);
     EXPECT_EQ(column(city_, "CITY"), (std::vector<std::string>{"AUSTIN", "DALLAS", "O FALLON"}));
     EXPECT_EQ(import_summary(4, 0, o),
               "Import done: 4 records read, 4 added, 2 city rows added, 0 failures.");
