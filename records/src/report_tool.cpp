@@ -209,6 +209,9 @@ int run_report_tool(const std::vector<std::string>& args, std::ostream& out, std
         std::string path = out_file.empty()
                                ? job_report_file_name(tkit_yyyy_mm_dd_hh_mm_ss(), ".txt")
                                : DriveMap::current().argument_to_host(out_file).string();
+        // A report never replaces a file the caller named by mistake.
+        if (!out_file.empty() && file_system().exists(path))
+            throw Error(ErrorKind::kExists, "The file exists already: " + path);
         std::string csv_path = csv ? tkit_New_Extention(path, "csv") : std::string();
         JobReportRun run = write_job_report(jobs, config, path, ticks, csv_path);
         if (print) {

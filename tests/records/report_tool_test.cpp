@@ -36,6 +36,12 @@ TEST_F(ReportToolTest, WritesTheWindowsReportAndPrintsItsPath) {
     EXPECT_EQ(r.out, host("all.txt") + "\n" + host("all.csv") + "\n");
     expect_golden(host("all.txt"), "all_ticks_newest_first.txt");
     EXPECT_TRUE(fs::exists(host("all.csv")));
+
+    // A named file is never replaced: the second run refuses it and leaves it as it was.
+    auto again = tool({"--dir", kDb, "jobs", "--out", host("all.txt")});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("exists"), std::string::npos) << again.err;
+    expect_golden(host("all.txt"), "all_ticks_newest_first.txt");
 }
 
 TEST_F(ReportToolTest, FilterAndPrint) {
