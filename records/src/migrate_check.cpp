@@ -245,6 +245,7 @@ OldHeader check_table_file(const ByteSource& file) {
                                                      " claims more records than it holds");
         }
         total += count;
+        r.chain.push_back({block, count});
         block = next;
     }
     if (total != r.records)
