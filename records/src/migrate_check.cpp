@@ -158,15 +158,18 @@ OldHeader check_table_file(const ByteSource& file) {
     read_exact(file, head.data(), head.size(), 0, "truncated", "the header");
     const auto* hb = reinterpret_cast<const unsigned char*>(head.data());
     const bool extended = r.version >= 5;  // version 4.0 files and later carry a second part
-    std::uint32_t encryption = le32(hb + 0x25);
+    // Later versions keep the key in the second part and a fixed pattern in the first; a file
+    // with a key in either place counts as encrypted, as the library would decrypt it then.
+    const std::uint32_t first_key = le32(hb + 0x25);
+    bool encrypted = first_key != 0 && first_key != 0xFF00FF00u;
     std::size_t pos = kFixedHeader;
     if (extended) {
         if (head.size() < 0x78) throw OldFileError("bad_header", "the header is too short");
-        encryption = le32(hb + 0x5C);
+        encrypted = encrypted || le32(hb + 0x5C) != 0;
         r.codepage = le16(hb + 0x6A);
         pos = 0x78;
     }
-    r.encrypted = encryption != 0;
+    r.encrypted = encrypted;
     if (field_count < 1 || field_count > 255)
         throw OldFileError("bad_header", std::to_string(field_count) + " fields");
     const std::size_t name_table = r.version >= 12 ? 261 : 79;
@@ -245,6 +248,7 @@ OldHeader check_table_file(const ByteSource& file) {
                                                      " claims more records than it holds");
         }
         total += count;
+        r.chain.push_back({block, count});
         block = next;
     }
     if (total != r.records)

@@ -75,6 +75,12 @@ struct OldHeader {
     std::uint32_t autoinc = 0;  // the header's counter: the last number handed out
     bool encrypted = false;
     std::vector<OldField> fields;
+    // The data blocks in chain order with the records each holds (left empty for an encrypted
+    // table, whose block heads only the library can decrypt).
+    struct Block {
+        int number = 0, records = 0;
+    };
+    std::vector<Block> chain;
 };
 
 // Checks a table file before the Paradox library reads it: file type 0 or 2, block and header

@@ -30,13 +30,14 @@ class ImportWindowTest : public AppTest {
         AppTest::SetUp();
         start();
         time_.emplace(clock::DateTime{2026, 12, 8, 14, 30, 0});
+        if (const shell::WindowFactory* f = shell::find_window("TJob_Title_Edit")) title_edit_ = *f;
         window_ = std::make_unique<Tjob_search_import_edits_form>(&main());
         window_->show();
     }
     void TearDown() override {
         window_->force_close();
         window_.reset();
-        shell::register_window("TJob_Title_Edit", {});
+        shell::register_window("TJob_Title_Edit", title_edit_);
         time_.reset();
         AppTest::TearDown();
     }
@@ -72,6 +73,7 @@ class ImportWindowTest : public AppTest {
     }
 
     std::optional<clock::ScopedFixedTime> time_;
+    shell::WindowFactory title_edit_;  // the program's own, put back after each test
     std::unique_ptr<Tjob_search_import_edits_form> window_;
     std::string preview_count_, preview_add_;
     std::vector<std::string> preview_marks_;
@@ -216,7 +218,18 @@ TEST_F(ImportWindowTest, RunAllStepsPausesInTheTitleEditWindowAndKeepsItsLog) {
     EXPECT_EQ(window_->StatusBar1->text().toStdString().empty(), false);
 }
 
+TEST_F(ImportWindowTest, StepThreeOpensTheProgramsTitleEditWindow) {
+    std::string opened;
+    kit::queue_modal_hook([&](QDialog& d) {
+        opened = d.objectName().toStdString();
+        static_cast<kit::KitWindow&>(d).force_close();
+    });
+    click(*window_, "btn_Open_Modify_Job_Title_Edits_Table");
+    EXPECT_EQ(opened, "Job_Title_Edit");
+}
+
 TEST_F(ImportWindowTest, WithoutTheTitleEditWindowStepThreeSaysSo) {
+    shell::register_window("TJob_Title_Edit", {});
     click(*window_, "btn_Open_Modify_Job_Title_Edits_Table");
     EXPECT_EQ(
         log(),

@@ -145,7 +145,8 @@ TEST_F(MigrateFailureTest, AReaderThatCrashesOrHangsIsStoppedAndReported) {
     MigrationOptions hang;
     hang.reader_seconds = 1;
     hang.reader_start_hook = [] {
-        for (volatile int i = 0;; i = i + 1) {
+        volatile bool forever = true;
+        while (forever) {
         }
     };
     MigrationReport r = migrate(hang);
