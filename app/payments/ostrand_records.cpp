@@ -175,6 +175,7 @@ TOstrand_Records::TOstrand_Records(QWidget* owner)
 
     DBGrid1 = new kit::DBGrid(this, "DBGrid1", ds_);
     DBGrid1->setGeometry(kColA, row_y(6) + 8, 993 - kColA - 8, 690 - row_y(6) - 8 - 30);
+    DBGrid1->setAccessibleName("Payment records");
     std::vector<kit::GridColumn> columns;
     for (const char* f : {"CATEGORY", "ITEM_DATE", "CHECK_NBR", "DATE_SENT", "ITEM", "SS_AMT",
                           "RP_AMT", "CS_AMT", "OTHER_AMT"}) {
