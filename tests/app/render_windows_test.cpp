@@ -70,7 +70,8 @@ TEST_F(AppTest, RenderEveryWindow) {
                              "Tstatistics_update",
                              "TJob_Search_Stats_Job_State",
                              "TJob_Search_Stats_Job_Title",
-                             "TJob_Search_Charts"};
+                             "TJob_Search_Charts",
+                             "TMigrate_Tables"};
     for (const char* cls : classes) {
         const shell::WindowFactory* f = shell::find_window(cls);
         ASSERT_NE(f, nullptr) << cls;
@@ -130,7 +131,7 @@ TEST_F(AppTest, EveryWindowAndControlHasAnAccessibleName) {
                             "TJob_Search_Charts",
                             "TPayments_Report",
                             "TOstrand_Records",
-                            "Tjob_search_import_edits_form"}) {
+                            "Tjob_search_import_edits_form", "TMigrate_Tables"}) {
         windows.push_back((*shell::find_window(cls))(&main()));
     }
     std::vector<QWidget*> tops{&main()};
