@@ -53,5 +53,8 @@ std::string trim(std::string_view text);
 // ASCII upper / lower case.
 std::string to_upper(std::string_view text);
 std::string to_lower(std::string_view text);
+// A JSON string literal of the text, quotes included: quote, backslash and control characters
+// escaped, every other byte (UTF-8 included) as it is.
+std::string json_quote(std::string_view text);
 
 }  // namespace pavo

@@ -23,38 +23,6 @@ const char kUsage[] =
     "posts nothing; --again adds jobs an earlier import recorded. Exit 0 done, 1 refused, 2 "
     "usage or unreadable.";
 
-std::string json_quote(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
-
 std::string iso_date(double date) {
     auto c = civil_from_date(date);
     if (!c) return "";

@@ -15,7 +15,6 @@
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "records/src/migrate_internal.h"
-#include "records/src/migrate_text.h"
 #include "store/schema.h"
 #include "store/table_set.h"
 #include "tables/table.h"

@@ -2,49 +2,11 @@
 #include <sstream>
 
 #include "records/migrate.h"
-#include "records/src/migrate_text.h"
+#include "utility/text_conv.h"
 
 namespace pavo::records {
 
-namespace migrate {
-
-std::string json_quote(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out.push_back(static_cast<char>(c));
-                }
-        }
-    }
-    return out + "\"";
-}
-
-}  // namespace migrate
-
 namespace {
-
-using migrate::json_quote;
 
 std::string key_text(const std::string& key) {
     return key.empty() ? "" : " (key " + key + ")";

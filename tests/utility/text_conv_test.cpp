@@ -130,3 +130,18 @@ TEST(Text, TrimRemovesBlanksAndControlCharacters) {
 
 }  // namespace
 }  // namespace pavo
+
+TEST(Text, JsonQuoteEscapesOnlyWhatJsonRequires) {
+    struct Case {
+        std::string in, out;
+    };
+    const Case cases[] = {
+        {"", R"("")"},
+        {R"(O'FALLON "MO")", R"("O'FALLON \"MO\"")"},
+        {"a\\b\r\n\tc", R"("a\\b\r\n\tc")"},
+        {std::string("\x01\x1f", 2), R"("\u0001\u001f")"},
+        {std::string("nul\0x", 5), R"("nul\u0000x")"},
+        {"Zürich ✓", "\"Zürich ✓\""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(pavo::json_quote(c.in), c.out) << c.in;
+}
