@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/charts/chart_builder.h"
+#include "app/kit/data_source.h"
 #include "app/kit/qt_text.h"
 #include "app/kit/ui_seam.h"
 #include "platform/error.h"
@@ -18,13 +19,9 @@
 
 namespace pavo::app::charts {
 
-namespace {
+using kit::data_module;
 
-store::DataModule& data_module() {
-    store::DataModule* dm = store::DataModule::instance();
-    if (!dm) throw Error(ErrorKind::kNotFound, "The shared datasets are not open.");
-    return *dm;
-}
+namespace {
 
 QString name_for(const char* prefix, records::ChartKind kind) {
     return QString::fromLatin1(prefix) + QString::fromLatin1(records::chart_word(kind));

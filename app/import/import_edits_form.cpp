@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QTableWidget>
 
+#include "app/kit/data_source.h"
 #include "app/kit/qt_text.h"
 #include "app/kit/ui_seam.h"
 #include "app/shell/window_registry.h"
@@ -18,13 +19,9 @@
 
 namespace pavo::app::jobimport {
 
-namespace {
+using kit::data_module;
 
-store::DataModule& data_module() {
-    store::DataModule* dm = store::DataModule::instance();
-    if (!dm) throw Error(ErrorKind::kNotFound, "The shared datasets are not open.");
-    return *dm;
-}
+namespace {
 
 QPushButton* button(QWidget* parent, const char* name, const char* caption, int x, int y, int w) {
     auto* b = new QPushButton(caption, parent);

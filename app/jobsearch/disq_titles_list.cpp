@@ -1,6 +1,7 @@
 // The disqualified job titles window: the grid over STATS_JT.DB, its Save and Find Category.
 #include "app/jobsearch/disq_titles_list.h"
 
+#include "app/kit/data_source.h"
 #include "app/kit/ui_seam.h"
 #include "platform/error.h"
 #include "records/job_search_edits.h"
@@ -8,13 +9,9 @@
 
 namespace pavo::app::jobsearch {
 
-namespace {
+using kit::data_module;
 
-store::DataModule& data_module() {
-    store::DataModule* dm = store::DataModule::instance();
-    if (!dm) throw Error(ErrorKind::kNotFound, "The shared datasets are not open.");
-    return *dm;
-}
+namespace {
 
 kit::MaintenanceLayout titles_layout() {
     kit::MaintenanceLayout l;

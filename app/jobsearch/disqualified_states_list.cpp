@@ -3,20 +3,13 @@
 
 #include <cctype>
 
+#include "app/kit/data_source.h"
 #include "platform/error.h"
 #include "store/data_module.h"
 
 namespace pavo::app::jobsearch {
 
-namespace {
-
-store::DataModule& data_module() {
-    store::DataModule* dm = store::DataModule::instance();
-    if (!dm) throw Error(ErrorKind::kNotFound, "The shared datasets are not open.");
-    return *dm;
-}
-
-}  // namespace
+using kit::data_module;
 
 TJob_Search_Disqualified_States_List::TJob_Search_Disqualified_States_List(QWidget* owner)
     : MaintenanceWindow(owner, "Job_Search_Disqualified_States_List", "", {753, 361},

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 
 #include "app/filters/filter_windows.h"
+#include "app/kit/data_source.h"
 #include "app/kit/qt_text.h"
 #include "app/kit/ui_seam.h"
 #include "app/kit/widgets.h"
@@ -20,15 +21,11 @@
 
 namespace pavo::app::jobsearch {
 
+using kit::data_module;
+
 namespace {
 
 constexpr const char* kNewestFirst = "YYYYMMDD_TIME_DESCENDING";
-
-store::DataModule& data_module() {
-    store::DataModule* dm = store::DataModule::instance();
-    if (!dm) throw Error(ErrorKind::kNotFound, "The shared datasets are not open.");
-    return *dm;
-}
 
 kit::MaintenanceLayout job_search_layout(TJob_Search* w) {
     kit::MaintenanceLayout l;

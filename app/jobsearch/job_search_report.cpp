@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/filters/filter_windows.h"
+#include "app/kit/data_source.h"
 #include "app/kit/long_run.h"
 #include "app/kit/qt_text.h"
 #include "app/kit/ui_seam.h"
@@ -16,15 +17,7 @@
 
 namespace pavo::app::jobsearch {
 
-namespace {
-
-store::DataModule& data_module() {
-    store::DataModule* dm = store::DataModule::instance();
-    if (!dm) throw Error(ErrorKind::kNotFound, "The shared datasets are not open.");
-    return *dm;
-}
-
-}  // namespace
+using kit::data_module;
 
 TJob_Search_Report::TJob_Search_Report(QWidget* owner)
     : KitWindow(owner, "Job_Search_Report", "sd", {942, 445}, "Job search report", true),

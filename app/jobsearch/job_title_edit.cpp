@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QFont>
 
+#include "app/kit/data_source.h"
 #include "app/kit/qt_text.h"
 #include "app/kit/ui_seam.h"
 #include "app/kit/widgets.h"
@@ -14,13 +15,9 @@
 
 namespace pavo::app::jobsearch {
 
-namespace {
+using kit::data_module;
 
-store::DataModule& data_module() {
-    store::DataModule* dm = store::DataModule::instance();
-    if (!dm) throw Error(ErrorKind::kNotFound, "The shared datasets are not open.");
-    return *dm;
-}
+namespace {
 
 kit::MaintenanceLayout title_edit_layout(TJob_Title_Edit* w) {
     kit::MaintenanceLayout l;

@@ -1,7 +1,15 @@
 // Data source: dataset notifications turned into Qt signals, and the new row's place.
 #include "app/kit/data_source.h"
 
+#include "platform/error.h"
+
 namespace pavo::app::kit {
+
+store::DataModule& data_module() {
+    store::DataModule* dm = store::DataModule::instance();
+    if (!dm) throw Error(ErrorKind::kNotFound, "The shared datasets are not open.");
+    return *dm;
+}
 
 using tables::DatasetState;
 using tables::EventKind;

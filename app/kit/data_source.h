@@ -6,9 +6,13 @@
 #include <memory>
 #include <string>
 
+#include "store/data_module.h"
 #include "tables/table.h"
 
 namespace pavo::app::kit {
+
+// The program's shared datasets; throws pavo::Error (kNotFound) when they are not open.
+store::DataModule& data_module();
 
 class DataSource : public QObject {
     Q_OBJECT

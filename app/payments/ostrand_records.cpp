@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 
 #include "app/filters/filter_windows.h"
+#include "app/kit/data_source.h"
 #include "app/kit/qt_text.h"
 #include "app/kit/ui_seam.h"
 #include "app/picklists/carrier_pick_list.h"
@@ -19,13 +20,9 @@
 
 namespace pavo::app::payments {
 
-namespace {
+using kit::data_module;
 
-store::DataModule& data_module() {
-    store::DataModule* dm = store::DataModule::instance();
-    if (!dm) throw Error(ErrorKind::kNotFound, "The shared datasets are not open.");
-    return *dm;
-}
+namespace {
 
 constexpr int kMessageHeight = 140;
 

@@ -5,6 +5,7 @@
 #include <QFont>
 
 #include "app/filters/filter_windows.h"
+#include "app/kit/data_source.h"
 #include "app/kit/qt_text.h"
 #include "app/kit/ui_seam.h"
 #include "platform/error.h"
@@ -13,15 +14,7 @@
 
 namespace pavo::app::payments {
 
-namespace {
-
-store::DataModule& data_module() {
-    store::DataModule* dm = store::DataModule::instance();
-    if (!dm) throw Error(ErrorKind::kNotFound, "The shared datasets are not open.");
-    return *dm;
-}
-
-}  // namespace
+using kit::data_module;
 
 TPayments_Report::TPayments_Report(QWidget* owner)
     : KitWindow(owner, "Payments_Report", "Payments_Report", {942, 529}, "Payments report", true),

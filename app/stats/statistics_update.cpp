@@ -4,6 +4,7 @@
 
 #include <QGroupBox>
 
+#include "app/kit/data_source.h"
 #include "app/kit/qt_text.h"
 #include "app/kit/ui_seam.h"
 #include "platform/error.h"
@@ -11,13 +12,9 @@
 
 namespace pavo::app::stats {
 
-namespace {
+using kit::data_module;
 
-store::DataModule& data_module() {
-    store::DataModule* dm = store::DataModule::instance();
-    if (!dm) throw Error(ErrorKind::kNotFound, "The shared datasets are not open.");
-    return *dm;
-}
+namespace {
 
 QPushButton* button(QWidget* parent, const char* name, const char* text, int y) {
     auto* b = new QPushButton(text, parent);

@@ -4,6 +4,7 @@
 
 #include <QFontDatabase>
 
+#include "app/kit/data_source.h"
 #include "app/kit/pictures.h"
 #include "app/kit/qt_text.h"
 #include "app/kit/ui_seam.h"
@@ -16,13 +17,9 @@
 
 namespace pavo::app::stats {
 
-namespace {
+using kit::data_module;
 
-store::DataModule& data_module() {
-    store::DataModule* dm = store::DataModule::instance();
-    if (!dm) throw Error(ErrorKind::kNotFound, "The shared datasets are not open.");
-    return *dm;
-}
+namespace {
 
 bool is_state(records::StatsReportKind kind) {
     return kind == records::StatsReportKind::kState;
