@@ -92,6 +92,7 @@ class Output {
 
     std::uint64_t pos() const { return pos_; }
     const fs::path& path() const { return path_; }
+    File& file() { return *f_; }  // for reading back what was written, before finish()
 
     void write(const void* data, std::size_t n) {
         if (pos_ + n > kMaxZip32) throw RunError{kPackTooBig, "archive would reach 4 GiB"};
@@ -215,6 +216,7 @@ class PackRun {
     CentralEntry new_entry(const SourceItem& s) const;
     std::unique_ptr<CompressJob> wait_job();
     void write_stored_again(const SourceItem& s, CentralEntry& e, std::uint64_t header_pos);
+    void check_written(std::uint64_t cd_start, std::uint64_t cd_size);
     void put_in_place();
 
     const PackOptions& opts_;
@@ -613,7 +615,36 @@ void PackRun::write_all() {
     std::uint64_t cd_size = out_->pos() - cd_start;
     out_->write(build_end_record(written_.size(), static_cast<std::uint32_t>(cd_size),
                                  static_cast<std::uint32_t>(cd_start), dir_.comment));
+    check_written(cd_start, cd_size);
     out_->finish();
+}
+
+// The old archive's comment goes into the new end record unchanged. A damaged archive can carry
+// what looks like an end record with its own directory in there (an end record whose comment
+// length runs past the file swallows everything after it); in the new archive that record comes
+// after the real one, so readers, which search from the end, would take it and find members where
+// none are. Read the new archive back as a reader would and keep the old one when it differs.
+void PackRun::check_written(std::uint64_t cd_start, std::uint64_t cd_size) {
+    bool same = false;
+    try {
+        File& f = out_->file();
+        ArchiveDirectory back;
+        same = read_directory(f, back) == ReadStatus::kOk && back.prefix_bytes == 0 &&
+               back.cd_offset == cd_start && back.cd_size == cd_size &&
+               back.entries.size() == written_.size();
+        for (std::size_t i = 0; same && i < back.entries.size(); ++i) {
+            std::uint64_t data_offset = 0;
+            same = back.entries[i].local_header_offset == written_[i].local_header_offset &&
+                   locate_member_data(f, back, back.entries[i], data_offset) == ReadStatus::kOk;
+        }
+    } catch (const Error& e) {
+        throw RunError{kPackWriteFailure,
+                       std::string("can't read back the new archive: ") + e.what()};
+    }
+    if (!same)
+        throw RunError{kPackBadStructure,
+                       "the new archive would not read back as written; the archive comment may "
+                       "hold another end record"};
 }
 
 void PackRun::put_in_place() {

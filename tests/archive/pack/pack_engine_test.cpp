@@ -332,6 +332,77 @@ TEST(PackEngine, ArgumentAndArchiveErrors) {
     EXPECT_TRUE(box.temp_files().empty());
 }
 
+void put32_at(std::string& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xff);
+}
+std::uint32_t get_at(const std::string& b, std::size_t at, int width) {
+    std::uint32_t v = 0;
+    for (int i = width - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(b[at + i]);
+    return v;
+}
+
+// The old end record's comment is written back unchanged; one that holds an end record with its
+// own directory would be found first in the new archive and hide the directory really written.
+TEST(PackEngine, ArchiveCommentIsKeptUnlessItWouldHideTheNewDirectory) {
+    PackSandbox box;
+    box.write("a.txt", "new member data, new member data, new member data");
+    // A plain comment, even one with the signature's bytes in it, stays.
+    box.write("old.db", table_like(3000));
+    std::string zip = box.out("c.zip").string();
+    ASSERT_EQ(run_pack({"-q", zip, "old.db"}).rc, 0);
+    std::string bytes = read_bytes(zip);
+    const std::string comment =
+        std::string("made here PK\x05\x06", 14) + " by hand, on a machine nobody knows";
+    bytes[bytes.size() - 2] = static_cast<char>(comment.size());
+    bytes += comment;
+    std::ofstream(zip, std::ios::binary | std::ios::trunc) << bytes;
+    ASSERT_EQ(run_pack({"-q", zip, "a.txt"}).rc, 0);
+    {
+        auto f = real_file_system().open(zip, OpenMode::kRead);
+        ArchiveDirectory dir;
+        ASSERT_EQ(read_directory(*f, dir), ReadStatus::kOk);
+        EXPECT_EQ(dir.comment, comment);
+    }
+    EXPECT_EQ(names_of(members_by_name(zip)), (std::set<std::string>{"a.txt", "old.db"}));
+
+    // An end record at the start whose comment runs past the file swallows a whole archive whose
+    // offsets are 100 bytes too high, so its own end record does not check out: the file reads as
+    // an empty archive with that comment. Behind a new member, the swallowed archive's offsets fit.
+    std::string inner = read_bytes(zip);
+    std::size_t eocd = inner.size() - 22 - comment.size();
+    ASSERT_EQ(get_at(inner, eocd, 4), 0x06054b50u);
+    inner.resize(eocd + 22);
+    inner[eocd + 20] = inner[eocd + 21] = 0;
+    std::uint32_t cd = get_at(inner, eocd + 16, 4);
+    put32_at(inner, eocd + 16, cd + 100);
+    for (std::size_t at = cd; at < eocd;) {
+        put32_at(inner, at + 42, get_at(inner, at + 42, 4) + 100);
+        at +=
+            46 + get_at(inner, at + 28, 2) + get_at(inner, at + 30, 2) + get_at(inner, at + 32, 2);
+    }
+    std::string swallowed =
+        std::string("PK\x05\x06", 4) + std::string(16, '\0') + "\xff\xff" + inner;
+    std::string damaged_zip = box.out("swallowed.zip").string();
+    std::ofstream(damaged_zip, std::ios::binary) << swallowed;
+
+    // The same shape as found by fuzzing, its inner archive damaged as well.
+    std::string sample_zip = box.out("sample.zip").string();
+    fs::copy_file(fs::path(PAVO_PACK_TEST_DATA) / "comment-holds-end-record.zip", sample_zip);
+    const std::string sample = read_bytes(sample_zip);
+
+    const std::vector<std::pair<std::string, std::string>> damaged = {{damaged_zip, swallowed},
+                                                                      {sample_zip, sample}};
+    for (const auto& [path, before] : damaged) {
+        auto r = run_pack({"-q", path, "a.txt"});
+        EXPECT_EQ(r.rc, 3) << path;
+        EXPECT_TRUE(read_bytes(path) == before) << path;
+        // Nothing in it to delete, and nothing written.
+        EXPECT_EQ(run_pack({"-d", "-q", path, "a*"}).rc, 13) << path;
+        EXPECT_TRUE(read_bytes(path) == before) << path;
+    }
+    EXPECT_TRUE(box.temp_files().empty());
+}
+
 TEST(PackEngine, FileOf4GiBIsRefusedBeforeTheArchiveIsTouched) {
     PackSandbox box;
     box.write("a.txt", "a");
