@@ -23,6 +23,7 @@
 #include "records/job_stats.h"
 #include "store/data_module.h"
 #include "store/install.h"
+#include "support/tool_run.h"
 
 namespace pavo::app::testing {
 namespace {
@@ -299,15 +300,10 @@ TEST_F(ChartsWindowTest, ColoursAreTellableApartWithoutRedAndGreenAndChartsFollo
     w.close_window();
 }
 
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
+using pavo::testing::ToolRun;
 
 ToolRun tool(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = charts::run_chart_tool(args, out, err);
-    return {status, out.str(), err.str()};
+    return pavo::testing::run_tool(charts::run_chart_tool, args);
 }
 
 TEST_F(ChartsWindowTest, ToolGivesTheWindowsNumbers) {

@@ -5,19 +5,15 @@
 
 #include "migrate_fixture.h"
 #include "platform/alias_config.h"
+#include "support/tool_run.h"
 
 namespace pavo::records::test {
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
+using pavo::testing::ToolRun;
 
-ToolRun tool(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = run_migrate_tool(args, out, err);
-    return {status, out.str(), err.str()};
+ToolRun tool(const std::vector<std::string>& args) {
+    return pavo::testing::run_tool(run_migrate_tool, args);
 }
 
 class MigrateToolTest : public MigrateTest {

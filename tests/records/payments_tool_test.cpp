@@ -7,19 +7,15 @@
 #include "platform/clock.h"
 #include "records/payments_report.h"
 #include "records/report_tool.h"
+#include "support/tool_run.h"
 
 namespace pavo::records::test {
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
+using pavo::testing::ToolRun;
 
-ToolRun tool(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = run_report_tool(args, out, err);
-    return {status, out.str(), err.str()};
+ToolRun tool(const std::vector<std::string>& args) {
+    return pavo::testing::run_tool(run_report_tool, args);
 }
 
 class PaymentsToolTest : public PaymentsTest {

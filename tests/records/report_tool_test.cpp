@@ -6,19 +6,15 @@
 #include <sstream>
 
 #include "job_report_fixture.h"
+#include "support/tool_run.h"
 
 namespace pavo::records::test {
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
+using pavo::testing::ToolRun;
 
-ToolRun tool(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = run_report_tool(args, out, err);
-    return {status, out.str(), err.str()};
+ToolRun tool(const std::vector<std::string>& args) {
+    return pavo::testing::run_tool(run_report_tool, args);
 }
 
 class ReportToolTest : public ReportTest {

@@ -13,25 +13,19 @@
 #include "platform/file_system.h"
 #include "records/report_tool.h"
 #include "records/stats_tool.h"
+#include "support/tool_run.h"
 
 namespace pavo::records::test {
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
+using pavo::testing::ToolRun;
 
-ToolRun report_tool(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = run_report_tool(args, out, err);
-    return {status, out.str(), err.str()};
+ToolRun report_tool(const std::vector<std::string>& args) {
+    return pavo::testing::run_tool(run_report_tool, args);
 }
 
-ToolRun stats_tool(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = run_stats_tool(args, out, err);
-    return {status, out.str(), err.str()};
+ToolRun stats_tool(const std::vector<std::string>& args) {
+    return pavo::testing::run_tool(run_stats_tool, args);
 }
 
 class StatsReportTest : public StatsTest {

@@ -7,20 +7,13 @@
 
 #include "store/table_tool.h"
 #include "support/temp_home.h"
+#include "support/tool_run.h"
 #include "tables/table.h"
 
 namespace pavo::testing {
 
-// What a run of the table tool printed and returned.
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
-
-inline ToolRun tool(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = store::run_table_tool(args, out, err);
-    return {status, out.str(), err.str()};
+inline ToolRun tool(const std::vector<std::string>& args) {
+    return pavo::testing::run_tool(store::run_table_tool, args);
 }
 
 // Every row of a table as texts of the given fields, in the table's primary order.
