@@ -37,6 +37,30 @@ bool is_user_input(QEvent::Type type) {
 
 // Installed on the application while a run handles events: input reaches only the Cancel button,
 // and no window closes under the run.
+// Enables the Cancel button for one run and links it to the run's flag; whatever way the run
+// ends, the link is cut and the button given back as it was.
+class CancelLink {
+  public:
+    CancelLink(const QPointer<QAbstractButton>& cancel, bool& cancelled)
+        : cancel_(cancel), was_enabled_(cancel && cancel->isEnabled()) {
+        if (!cancel_) return;
+        cancel_->setEnabled(true);
+        link_ = QObject::connect(cancel_, &QAbstractButton::clicked,
+                                 [&cancelled] { cancelled = true; });
+    }
+    ~CancelLink() {
+        QObject::disconnect(link_);
+        if (cancel_) cancel_->setEnabled(was_enabled_);
+    }
+    CancelLink(const CancelLink&) = delete;
+    CancelLink& operator=(const CancelLink&) = delete;
+
+  private:
+    QPointer<QAbstractButton> cancel_;
+    bool was_enabled_;
+    QMetaObject::Connection link_;
+};
+
 class InputGate : public QObject {
   public:
     explicit InputGate(QAbstractButton* cancel) : cancel_(cancel) {}
@@ -102,23 +126,7 @@ bool LongRun::run(const std::vector<tables::Table*>& tables, int count,
     cancelled_ = false;
     shown_ = 0;
     QPointer<QAbstractButton> cancel = cancel_;
-    const bool cancel_was_enabled = cancel && cancel->isEnabled();
-    QMetaObject::Connection on_cancel;
-    if (cancel) {
-        cancel->setEnabled(true);
-        on_cancel =
-            QObject::connect(cancel, &QAbstractButton::clicked, [this] { cancelled_ = true; });
-    }
-    // Whatever way the run ends, the button is given back and the link cut.
-    struct Restore {
-        QPointer<QAbstractButton>& cancel;
-        QMetaObject::Connection& link;
-        bool enabled;
-        ~Restore() {
-            QObject::disconnect(link);
-            if (cancel) cancel->setEnabled(enabled);
-        }
-    } restore{cancel, on_cancel, cancel_was_enabled};
+    const CancelLink link(cancel, cancelled_);
     InputGate gate(cancel);
 
     tables::Transaction transaction(tables);
@@ -151,22 +159,7 @@ bool LongRun::run_reporting(const std::function<void(const Reporter&)>& operatio
     cancelled_ = false;
     shown_ = 0;
     QPointer<QAbstractButton> cancel = cancel_;
-    const bool cancel_was_enabled = cancel && cancel->isEnabled();
-    QMetaObject::Connection on_cancel;
-    if (cancel) {
-        cancel->setEnabled(true);
-        on_cancel =
-            QObject::connect(cancel, &QAbstractButton::clicked, [this] { cancelled_ = true; });
-    }
-    struct Restore {
-        QPointer<QAbstractButton>& cancel;
-        QMetaObject::Connection& link;
-        bool enabled;
-        ~Restore() {
-            QObject::disconnect(link);
-            if (cancel) cancel->setEnabled(enabled);
-        }
-    } restore{cancel, on_cancel, cancel_was_enabled};
+    const CancelLink link(cancel, cancelled_);
     InputGate gate(cancel);
 
     auto last = clock_();
