@@ -56,5 +56,7 @@ std::string to_lower(std::string_view text);
 // A JSON string literal of the text, quotes included: quote, backslash and control characters
 // escaped, every other byte (UTF-8 included) as it is.
 std::string json_quote(std::string_view text);
+// A CSV field: the text in double quotes, each quote in it doubled (line breaks kept inside).
+std::string csv_field(std::string_view text);
 
 }  // namespace pavo

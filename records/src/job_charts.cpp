@@ -37,15 +37,6 @@ std::string flat(std::string_view text) {
     return out;
 }
 
-std::string csv_field(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 // Rows of a statistics table with a count above zero, in the private dataset's order.
 ChartData statistics_chart(const tables::Table& stats, const tables::Table& jobs,
                            const std::string& order, const char* label_field) {

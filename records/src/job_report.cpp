@@ -110,16 +110,6 @@ void append_column(std::string& line, const std::string& value, int width, bool 
                               width + static_cast<int>(extra), kGap, "_", right ? "Y" : "N");
 }
 
-std::string csv_field(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
-    }
-    out.push_back('"');
-    return out;
-}
-
 }  // namespace
 
 const std::array<const char*, kJobReportItems>& job_report_item_captions() {

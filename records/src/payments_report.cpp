@@ -172,16 +172,6 @@ void add_memo_lines(std::vector<std::string>& out, const std::string& memo) {
     }
 }
 
-std::string csv_field(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
-    }
-    out.push_back('"');
-    return out;
-}
-
 }  // namespace
 
 const std::array<const char*, kPaymentReportItems>& payment_report_item_captions() {

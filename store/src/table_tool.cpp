@@ -83,12 +83,7 @@ std::optional<double> parse_iso_date(const std::string& text) {
 
 std::string csv_quote(const std::string& s) {
     if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
-    }
-    return out + "\"";
+    return csv_field(s);
 }
 
 // A field's value in the dump's form; nullopt for an empty field. is_text tells whether the JSON

@@ -145,3 +145,9 @@ TEST(Text, JsonQuoteEscapesOnlyWhatJsonRequires) {
     };
     for (const Case& c : cases) EXPECT_EQ(pavo::json_quote(c.in), c.out) << c.in;
 }
+
+TEST(Text, CsvFieldQuotesAlwaysAndDoublesQuotes) {
+    EXPECT_EQ(pavo::csv_field(""), R"("")");
+    EXPECT_EQ(pavo::csv_field(R"(12" RULER, "BIG")"), R"("12"" RULER, ""BIG""")");
+    EXPECT_EQ(pavo::csv_field("two\r\nlines"), "\"two\r\nlines\"");
+}

@@ -218,4 +218,13 @@ std::string json_quote(std::string_view s) {
     return out + "\"";
 }
 
+std::string csv_field(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+    }
+    return out + "\"";
+}
+
 }  // namespace pavo
